@@ -1,0 +1,100 @@
+# One function adds a plug-in in every flavour whose tools are present:
+#   stand-in host   <build>/standin/NAME.mexa64   (always; for the tests)
+#   GNU Octave      <build>/octave/NAME.mex       (when mkoctfile is found)
+#   MATLAB          <build>/matlab/NAME.<mexext>  (when FindMatlab finds MATLAB)
+# Each flavour's folder also gets the help file NAME.m, so it can go on the path as it is.
+
+set(BITS_MEX_DIR ${CMAKE_CURRENT_SOURCE_DIR}/mex)
+set(BITS_HELP_DIR ${CMAKE_CURRENT_SOURCE_DIR}/matlab)
+set(BITS_STANDIN_DIR ${CMAKE_BINARY_DIR}/standin)
+set(BITS_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
+set(BITS_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
+set(BITS_VERSION_SCRIPT ${BITS_MEX_DIR}/mexFunction.map)
+
+# The stand-in host: libmx and libmex of our own.
+add_library(mx SHARED ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/standin_mx.cpp)
+add_library(mex SHARED ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/standin_mex.cpp)
+foreach(lib mx mex)
+  target_include_directories(${lib} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/include
+                                           ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin)
+  target_compile_definitions(${lib} PRIVATE BITS_STANDIN_BUILD)
+  set_target_properties(${lib} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR}
+                                          RUNTIME_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
+endforeach()
+target_link_libraries(mex PUBLIC mx ${CMAKE_DL_LIBS})
+
+# Octave, through the flags that its own mkoctfile reports.
+set(BITS_HAVE_OCTAVE OFF)
+if(BITS_BUILD_OCTAVE AND NOT WIN32)
+  find_program(MKOCTFILE_EXECUTABLE mkoctfile)
+  find_program(OCTAVE_EXECUTABLE NAMES octave-cli octave)
+  if(MKOCTFILE_EXECUTABLE AND OCTAVE_EXECUTABLE)
+    foreach(var OCTINCLUDEDIR OCTLIBDIR)
+      execute_process(COMMAND ${MKOCTFILE_EXECUTABLE} -p ${var}
+                      OUTPUT_VARIABLE OCTAVE_${var} OUTPUT_STRIP_TRAILING_WHITESPACE
+                      ERROR_QUIET)
+    endforeach()
+    if(EXISTS "${OCTAVE_OCTINCLUDEDIR}/mex.h")
+      set(BITS_HAVE_OCTAVE ON)
+      message(STATUS "Octave plug-ins: ${OCTAVE_EXECUTABLE} (headers in ${OCTAVE_OCTINCLUDEDIR})")
+    endif()
+  endif()
+  if(NOT BITS_HAVE_OCTAVE)
+    message(STATUS "Octave plug-ins: skipped (mkoctfile or the Octave headers not found)")
+  endif()
+endif()
+
+# MATLAB, only through the standard module, and only when it is there.
+set(BITS_HAVE_MATLAB OFF)
+if(BITS_BUILD_MATLAB)
+  find_package(Matlab QUIET COMPONENTS MX_LIBRARY)
+  if(Matlab_FOUND)
+    set(BITS_HAVE_MATLAB ON)
+    message(STATUS "MATLAB plug-ins: ${Matlab_ROOT_DIR}")
+  endif()
+endif()
+
+function(bits_plugin_flags target)
+  target_link_libraries(${target} PRIVATE bits_core OpenMP::OpenMP_CXX ${CMAKE_DL_LIBS} ${ARGN})
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                             VISIBILITY_INLINES_HIDDEN ON PREFIX "")
+  if(NOT WIN32 AND NOT APPLE)
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}"
+                                          "LINKER:--no-undefined")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${BITS_VERSION_SCRIPT})
+  endif()
+endfunction()
+
+# bits_add_plugin(NAME [LIBS lib...]) builds mex/NAME.cpp in every flavour.
+function(bits_add_plugin name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  set(src ${BITS_MEX_DIR}/${name}.cpp)
+  set(help ${BITS_HELP_DIR}/${name}.m)
+
+  add_library(${name}_standin MODULE ${src})
+  bits_plugin_flags(${name}_standin mx mex ${ARG_LIBS})
+  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ".mexa64"
+                        LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
+  set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)
+
+  if(BITS_HAVE_OCTAVE)
+    add_library(${name}_octave MODULE ${src})
+    target_include_directories(${name}_octave PRIVATE ${OCTAVE_OCTINCLUDEDIR}/.. ${OCTAVE_OCTINCLUDEDIR})
+    target_link_directories(${name}_octave PRIVATE ${OCTAVE_OCTLIBDIR})
+    bits_plugin_flags(${name}_octave octinterp octave ${ARG_LIBS})
+    set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} SUFFIX ".mex"
+                          LIBRARY_OUTPUT_DIRECTORY ${BITS_OCTAVE_DIR})
+    add_custom_command(TARGET ${name}_octave POST_BUILD
+                       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help} ${BITS_OCTAVE_DIR}/)
+    set_property(GLOBAL APPEND PROPERTY BITS_OCTAVE_PLUGINS ${name}_octave)
+  endif()
+
+  if(BITS_HAVE_MATLAB)
+    matlab_add_mex(NAME ${name}_matlab SRC ${src} OUTPUT_NAME ${name}
+                   LINK_TO bits_core OpenMP::OpenMP_CXX ${ARG_LIBS})
+    set_target_properties(${name}_matlab PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR}
+                          RUNTIME_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR})
+    add_custom_command(TARGET ${name}_matlab POST_BUILD
+                       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help} ${BITS_MATLAB_DIR}/)
+  endif()
+endfunction()

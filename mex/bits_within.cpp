@@ -1,0 +1,84 @@
+// contained = bits_within(R_subset, R, i_perm, n_threads)
+//
+// For every column j of R_subset and every element i of i_perm, contained(j, i)
+// is 1 when pattern j of R_subset lies inside column i_perm(i) of R (0-based),
+// and 0 otherwise. The columns of i_perm are shared out among OpenMP threads.
+//
+// All arguments are checked before anything is created; the output is then
+// made through the host and filled by one parallel region that calls no host
+// function.
+#include <cstdint>
+
+#include "host_args.h"
+#include "../core/subset_table.h"
+
+namespace {
+
+template <typename word_t, typename index_t>
+void run_subset_table(const mxArray* R_subset, const mxArray* R, const mxArray* i_perm,
+                      std::uint8_t* contained, std::int64_t n_perm) {
+  const std::uint64_t M = host::rows(R_subset);
+  const auto subset_view = bits::make_view<word_t>(mxGetData(R_subset), M, host::columns(R_subset));
+  const auto ref_view = bits::make_view<word_t>(mxGetData(R), M, host::columns(R));
+  const index_t* index = host::data<index_t>(i_perm);
+  const std::uint64_t n_subset = subset_view.columns;
+  const std::uint64_t wpc = subset_view.words_per_column;
+#ifdef _OPENMP
+#pragma omp parallel
+#endif
+  bits::subset_table_kernel<word_t, index_t>(index, subset_view, ref_view, wpc, contained,
+                                             n_perm, n_subset);
+}
+
+template <typename index_t>
+void run_for_width(const mxArray* R_subset, const mxArray* R, const mxArray* i_perm,
+                   std::uint8_t* contained, std::int64_t n_perm) {
+  if (bits::uses_wide_words(host::rows(R_subset)))
+    run_subset_table<std::uint64_t, index_t>(R_subset, R, i_perm, contained, n_perm);
+  else
+    run_subset_table<std::uint32_t, index_t>(R_subset, R, i_perm, contained, n_perm);
+}
+
+}  // namespace
+
+BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  if (nrhs != 4) host::fail("Four input arguments required . . .");
+  if (nlhs != 1) host::fail("One output argument required . . .");
+  const mxArray* R_subset = prhs[0];
+  const mxArray* R = prhs[1];
+  const mxArray* i_perm = prhs[2];
+  const mxArray* n_threads = prhs[3];
+
+  if (host::rows(R_subset) != host::rows(R))
+    host::fail("Input arguments R_subset and R must have the same number of rows . . .");
+  // The pattern blocks are read as uint32 elements; any other class would be
+  // read past its end or misread.
+  if (!host::is_real_full_of(R_subset, mxUINT32_CLASS) || !host::is_real_full_of(R, mxUINT32_CLASS))
+    host::fail("Input arguments R_subset and R must be real uint32 matrices . . .");
+
+  host::set_thread_budget(host::thread_request(n_threads));
+
+  const mxClassID index_class = mxGetClassID(i_perm);
+  const bool index_is_uint32 = index_class == mxUINT32_CLASS;
+  if ((!index_is_uint32 && index_class != mxDOUBLE_CLASS) || !host::is_real_full(i_perm))
+    host::fail("i_perm should be of type 'uint32' or 'double' . . .");
+
+  const std::uint64_t n_perm = host::elements(i_perm);
+  const std::uint64_t ref_columns = host::columns(R);
+  const bool in_range =
+      index_is_uint32 ? host::all_indices_below<std::uint32_t>(i_perm, n_perm, ref_columns)
+                      : host::all_indices_below<double>(i_perm, n_perm, ref_columns);
+  if (!in_range)
+    host::fail("i_perm must hold 0-based column numbers of R (whole or fractional, "
+               "not negative, below the column count of R) . . .");
+
+  host::pin_openmp_runtime();
+  mxArray* out = mxCreateNumericMatrix(mxGetN(R_subset), static_cast<mwSize>(n_perm),
+                                       mxUINT8_CLASS, mxREAL);
+  plhs[0] = out;
+  std::uint8_t* contained = static_cast<std::uint8_t*>(mxGetData(out));
+  if (index_is_uint32)
+    run_for_width<std::uint32_t>(R_subset, R, i_perm, contained, static_cast<std::int64_t>(n_perm));
+  else
+    run_for_width<double>(R_subset, R, i_perm, contained, static_cast<std::int64_t>(n_perm));
+}

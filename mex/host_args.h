@@ -1,0 +1,147 @@
+// The thin layer between the plug-in entries and the host's array API:
+// sizes as 64-bit numbers, class and shape predicates, the error call, and the
+// reading of a thread request. Every function here runs on the calling host
+// thread, before any parallel region starts.
+#ifndef BITS_MEX_HOST_ARGS_H
+#define BITS_MEX_HOST_ARGS_H
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "mex.h"
+#include "../core/packed_patterns.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+#endif
+
+// The one symbol a plug-in exports. Everything else is hidden (and, on Linux,
+// made local by the version script); the entry needs explicit default
+// visibility, or the host finds no mexFunction in the file.
+#if defined(_WIN32)
+#define BITS_MEX_ENTRY extern "C" __declspec(dllexport) void mexFunction
+#else
+#define BITS_MEX_ENTRY extern "C" __attribute__((visibility("default"))) void mexFunction
+#endif
+
+namespace host {
+
+// Ends the call with `message`. The host unwinds or jumps out of the plug-in,
+// so the caller must hold nothing that needs a destructor.
+[[noreturn]] inline void fail(const char* message) {
+  mexErrMsgTxt(message);
+  std::abort();  // never reached: the host does not return from the call above
+}
+
+inline std::uint64_t rows(const mxArray* a) { return static_cast<std::uint64_t>(mxGetM(a)); }
+// Columns as MATLAB counts them for mxGetN: the product of every dimension
+// after the first, so rows(a) * columns(a) is the element count.
+inline std::uint64_t columns(const mxArray* a) { return static_cast<std::uint64_t>(mxGetN(a)); }
+
+// rows * columns, or UINT64_MAX if that product does not fit (no host array
+// can be that large, so such a count never compares equal to a real one).
+inline std::uint64_t elements(const mxArray* a) {
+  const std::uint64_t m = rows(a), n = columns(a);
+  if (m != 0 && n > UINT64_MAX / m) return UINT64_MAX;
+  return m * n;
+}
+
+inline bool is_real_full(const mxArray* a) { return !mxIsComplex(a) && !mxIsSparse(a); }
+
+inline bool is_real_full_of(const mxArray* a, mxClassID class_id) {
+  return mxGetClassID(a) == class_id && is_real_full(a);
+}
+
+template <typename T>
+inline const T* data(const mxArray* a) {
+  return static_cast<const T*>(mxGetData(a));
+}
+
+inline bool is_numeric_class(mxClassID c) {
+  return c == mxDOUBLE_CLASS || c == mxSINGLE_CLASS || c == mxINT8_CLASS ||
+         c == mxUINT8_CLASS || c == mxINT16_CLASS || c == mxUINT16_CLASS ||
+         c == mxINT32_CLASS || c == mxUINT32_CLASS || c == mxINT64_CLASS ||
+         c == mxUINT64_CLASS;
+}
+
+// First element of a real numeric array, read by its own class as a double.
+// The caller has checked that the array is real, numeric and not empty.
+inline double first_value(const mxArray* a) {
+  const void* p = mxGetData(a);
+  switch (mxGetClassID(a)) {
+    case mxDOUBLE_CLASS: return *static_cast<const double*>(p);
+    case mxSINGLE_CLASS: return *static_cast<const float*>(p);
+    case mxINT8_CLASS: return *static_cast<const std::int8_t*>(p);
+    case mxUINT8_CLASS: return *static_cast<const std::uint8_t*>(p);
+    case mxINT16_CLASS: return *static_cast<const std::int16_t*>(p);
+    case mxUINT16_CLASS: return *static_cast<const std::uint16_t*>(p);
+    case mxINT32_CLASS: return *static_cast<const std::int32_t*>(p);
+    case mxUINT32_CLASS: return *static_cast<const std::uint32_t*>(p);
+    case mxINT64_CLASS: return static_cast<double>(*static_cast<const std::int64_t*>(p));
+    case mxUINT64_CLASS: return static_cast<double>(*static_cast<const std::uint64_t*>(p));
+    default: return 0.0;
+  }
+}
+
+inline bool is_real_numeric_nonempty(const mxArray* a) {
+  return is_numeric_class(mxGetClassID(a)) && is_real_full(a) && elements(a) > 0;
+}
+
+// The thread request in the first element of `n_threads`: a uint16 element as
+// it stands, any other real numeric class by its value clamped to 0..65535
+// (NaN counts as 0). Ends the call when there is no such element to read.
+inline unsigned thread_request(const mxArray* n_threads) {
+  if (!is_real_numeric_nonempty(n_threads))
+    fail("n_threads must be a non-empty real numeric array . . .");
+  if (mxGetClassID(n_threads) == mxUINT16_CLASS) return *data<std::uint16_t>(n_threads);
+  const double v = first_value(n_threads);
+  if (!(v > 0.0)) return 0;  // negative, zero or NaN
+  if (v >= 65535.0) return 65535;
+  return static_cast<unsigned>(v);
+}
+
+// Sets the OpenMP team size for the next parallel region: the request, at
+// most the processor count, and at least one thread (a request of 0 runs on
+// the calling thread alone). The setting stays in force after the call.
+inline void set_thread_budget(unsigned request) {
+#ifdef _OPENMP
+  const unsigned procs = static_cast<unsigned>(omp_get_num_procs());
+  unsigned n = request < procs ? request : procs;
+  if (n < 1) n = 1;
+  omp_set_num_threads(static_cast<int>(n));
+#else
+  (void)request;
+#endif
+}
+
+// Keeps the OpenMP runtime mapped for the rest of the process. Its worker
+// threads outlive a call, parked inside the runtime; if unloading the plug-in
+// (clear mex) also unloaded a runtime that only the plug-in had brought in,
+// they would wake up in unmapped code and crash the host. Marking the runtime
+// "no delete" lets the plug-in itself be unloaded and reloaded freely.
+inline void pin_openmp_runtime() {
+#if defined(_OPENMP) && !defined(_WIN32)
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&omp_get_num_procs), &info) && info.dli_fname)
+    dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
+// True when each of the first `count` elements of an index array names one
+// of `columns` columns (see bits::index_in_range).
+template <typename index_t>
+inline bool all_indices_below(const mxArray* a, std::uint64_t count, std::uint64_t columns) {
+  const index_t* p = data<index_t>(a);
+  for (std::uint64_t k = 0; k < count; ++k)
+    if (!bits::index_in_range(p[k], columns)) return false;
+  return true;
+}
+
+}  // namespace host
+
+#endif

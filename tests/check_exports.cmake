@@ -1,0 +1,33 @@
+# cmake -DFILE=plugin -P check_exports.cmake
+# Fails unless the only defined dynamic symbol of FILE is mexFunction, version MEX.
+find_program(READELF readelf REQUIRED)
+execute_process(COMMAND ${READELF} --dyn-syms --wide ${FILE}
+                OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf failed on ${FILE}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(found OFF)
+foreach(line ${lines})
+  # Num: Value Size Type Bind Vis Ndx Name
+  if(line MATCHES "^ *[0-9]+: +[0-9a-f]+ +[0-9]+ +([A-Z_]+) +([A-Z_]+) +([A-Z_]+) +([A-Z0-9_]+) +(.*)$")
+    set(ndx "${CMAKE_MATCH_4}")
+    set(name "${CMAKE_MATCH_5}")
+    if(ndx STREQUAL "UND" OR name STREQUAL "")
+      continue()
+    endif()
+    # The linker records the version node itself as an absolute symbol.
+    if(ndx STREQUAL "ABS" AND name STREQUAL "MEX")
+      continue()
+    endif()
+    if(name STREQUAL "mexFunction@@MEX")
+      set(found ON)
+    else()
+      message(FATAL_ERROR "${FILE} exports ${name}; only mexFunction@@MEX is allowed")
+    endif()
+  endif()
+endforeach()
+if(NOT found)
+  message(FATAL_ERROR "${FILE} does not export mexFunction@@MEX")
+endif()
+message(STATUS "${FILE}: exports mexFunction@@MEX only")

@@ -1,0 +1,69 @@
+// Random pattern matrices for tests and benchmarks, built together with the
+// answers they are meant to produce, and a plainly written reference test.
+#ifndef BITS_TESTS_PATTERN_DATA_H
+#define BITS_TESTS_PATTERN_DATA_H
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace testdata {
+
+// Column-major uint32 matrix of M rows and N columns.
+struct pattern_matrix {
+  std::uint64_t rows = 0, cols = 0;
+  std::vector<std::uint32_t> data;
+  pattern_matrix() = default;
+  pattern_matrix(std::uint64_t m, std::uint64_t n) : rows(m), cols(n), data(m * n, 0) {}
+  std::uint32_t* column(std::uint64_t c) { return data.data() + c * rows; }
+  const std::uint32_t* column(std::uint64_t c) const { return data.data() + c * rows; }
+};
+
+// A word whose bits are set with probability `density`.
+inline std::uint32_t random_word(std::mt19937_64& rng, double density) {
+  std::bernoulli_distribution bit(density);
+  std::uint32_t w = 0;
+  for (int b = 0; b < 32; ++b)
+    if (bit(rng)) w |= 1u << b;
+  return w;
+}
+
+inline void fill_random(pattern_matrix& m, std::mt19937_64& rng, double density) {
+  for (std::uint64_t k = 0; k < m.rows * m.cols; ++k) m.data[k] = random_word(rng, density);
+}
+
+// Plain bit-by-bit test: every bit set in P is set in Q.
+inline bool reference_inside(const std::uint32_t* P, const std::uint32_t* Q, std::uint64_t rows) {
+  for (std::uint64_t r = 0; r < rows; ++r)
+    for (int b = 0; b < 32; ++b)
+      if (((P[r] >> b) & 1u) && !((Q[r] >> b) & 1u)) return false;
+  return true;
+}
+
+// R_subset columns made so that both answers are common against R: some are
+// subsets of a reference column (random bits cleared), some are a subset plus
+// one stray bit somewhere, the rest plain random.
+inline pattern_matrix subsets_of(const pattern_matrix& R, std::uint64_t n, std::mt19937_64& rng,
+                                 double density) {
+  pattern_matrix S(R.rows, n);
+  if (R.cols == 0 || R.rows == 0) {
+    fill_random(S, rng, density);
+    return S;
+  }
+  std::uniform_int_distribution<std::uint64_t> pick(0, R.cols - 1);
+  std::uniform_int_distribution<std::uint64_t> row(0, R.rows - 1);
+  std::uniform_int_distribution<int> kind(0, 3), bit(0, 31);
+  for (std::uint64_t j = 0; j < n; ++j) {
+    const std::uint32_t* src = R.column(pick(rng));
+    std::uint32_t* dst = S.column(j);
+    const int k = kind(rng);
+    for (std::uint64_t r = 0; r < R.rows; ++r)
+      dst[r] = k == 3 ? random_word(rng, density) : src[r] & random_word(rng, 0.7);
+    if (k == 2) dst[row(rng)] |= 1u << bit(rng);
+  }
+  return S;
+}
+
+}  // namespace testdata
+
+#endif
