@@ -31,7 +31,7 @@
 %     Input arguments R_subset and R must be real uint32 matrices . . .
 %     n_threads must be a non-empty real numeric array . . .
 %     i_perm should be of type 'uint32' or 'double' . . .
-%     i_perm must hold 0-based column numbers of R (...) . . .
+%     i_perm must hold 0-based column numbers of R . . .
 %
 %   Example
 %     S = uint32([1 3 4]);            % patterns {bit 0}, {bits 0,1}, {bit 2}

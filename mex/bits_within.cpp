@@ -69,8 +69,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
       index_is_uint32 ? host::all_indices_below<std::uint32_t>(i_perm, n_perm, ref_columns)
                       : host::all_indices_below<double>(i_perm, n_perm, ref_columns);
   if (!in_range)
-    host::fail("i_perm must hold 0-based column numbers of R (whole or fractional, "
-               "not negative, below the column count of R) . . .");
+    host::fail("i_perm must hold 0-based column numbers of R . . .");
 
   host::pin_openmp_runtime();
   mxArray* out = mxCreateNumericMatrix(mxGetN(R_subset), static_cast<mwSize>(n_perm),

@@ -20,9 +20,7 @@ const char* const kRows = "Input arguments R_subset and R must have the same num
 const char* const kPatternClass = "Input arguments R_subset and R must be real uint32 matrices . . .";
 const char* const kThreads = "n_threads must be a non-empty real numeric array . . .";
 const char* const kIndexClass = "i_perm should be of type 'uint32' or 'double' . . .";
-const char* const kIndexRange =
-    "i_perm must hold 0-based column numbers of R (whole or fractional, not negative, below the "
-    "column count of R) . . .";
+const char* const kIndexRange = "i_perm must hold 0-based column numbers of R . . .";
 
 class BitsWithin : public harness::PluginTest {
  protected:
