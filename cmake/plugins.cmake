@@ -25,7 +25,7 @@ target_link_libraries(mex PUBLIC mx ${CMAKE_DL_LIBS})
 
 # Octave, through the flags that its own mkoctfile reports.
 set(BITS_HAVE_OCTAVE OFF)
-if(BITS_BUILD_OCTAVE AND NOT WIN32)
+if(BITS_BUILD_OCTAVE AND NOT WIN32 AND NOT BITS_SANITIZE)
   find_program(MKOCTFILE_EXECUTABLE mkoctfile)
   find_program(OCTAVE_EXECUTABLE NAMES octave-cli octave)
   if(MKOCTFILE_EXECUTABLE AND OCTAVE_EXECUTABLE)
