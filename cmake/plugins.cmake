@@ -55,7 +55,8 @@ if(BITS_BUILD_MATLAB)
 endif()
 
 function(bits_plugin_flags target)
-  target_link_libraries(${target} PRIVATE bits_core OpenMP::OpenMP_CXX ${CMAKE_DL_LIBS} ${ARGN})
+  # plugin_openmp comes from bits_add_plugin: the OpenMP target, or empty.
+  target_link_libraries(${target} PRIVATE bits_core ${plugin_openmp} ${CMAKE_DL_LIBS} ${ARGN})
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
                                              VISIBILITY_INLINES_HIDDEN ON PREFIX "")
   if(NOT WIN32 AND NOT APPLE)
@@ -65,9 +66,14 @@ function(bits_plugin_flags target)
   endif()
 endfunction()
 
-# bits_add_plugin(NAME [LIBS lib...]) builds mex/NAME.cpp in every flavour.
+# bits_add_plugin(NAME [SERIAL] [LIBS lib...]) builds mex/NAME.cpp in every flavour.
+# SERIAL: the plug-in runs on the calling thread only and gets no OpenMP runtime.
 function(bits_add_plugin name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
+  set(plugin_openmp OpenMP::OpenMP_CXX)
+  if(ARG_SERIAL)
+    set(plugin_openmp "")
+  endif()
   set(src ${BITS_MEX_DIR}/${name}.cpp)
   set(help ${BITS_HELP_DIR}/${name}.m)
 
@@ -91,7 +97,7 @@ function(bits_add_plugin name)
 
   if(BITS_HAVE_MATLAB)
     matlab_add_mex(NAME ${name}_matlab SRC ${src} OUTPUT_NAME ${name}
-                   LINK_TO bits_core OpenMP::OpenMP_CXX ${ARG_LIBS})
+                   LINK_TO bits_core ${plugin_openmp} ${ARG_LIBS})
     set_target_properties(${name}_matlab PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR}
                           RUNTIME_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR})
     add_custom_command(TARGET ${name}_matlab POST_BUILD
