@@ -18,8 +18,9 @@
 %   Arguments
 %     PATH  character array, the file name, absolute or relative to the
 %           current folder. A name that the host cannot convert whole to
-%           the system's 8-bit form, or that holds a NUL character, is
-%           skipped.
+%           the system's 8-bit form, or that has a NUL character (char(0))
+%           before its last character, is skipped; trailing NULs are
+%           dropped.
 %
 %   No output arguments.
 %

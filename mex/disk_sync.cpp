@@ -8,6 +8,7 @@
 // left alone, so the call never blocks. Runs on the calling thread.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "host_args.h"
 
@@ -31,13 +32,14 @@ namespace {
 // name: enough for any character in UTF-8 and in the legacy code pages.
 constexpr std::uint64_t bytes_per_character = 4;
 
-// A character array with a NUL character in it would name a different file
-// once converted (the name ends at the first NUL), so such names are skipped.
-bool has_nul_character(const mxArray* path, std::uint64_t count) {
-  const mxChar* chars = static_cast<const mxChar*>(mxGetData(path));
-  for (std::uint64_t k = 0; k < count; ++k)
-    if (chars[k] == 0) return true;
-  return false;
+// The converted name ends at its first NUL. Any byte after that in the zeroed
+// buffer comes from a NUL character in the middle of the name, and the name
+// cut there could be another file's; trailing NUL characters (padding) leave
+// nothing behind and are dropped.
+bool ends_at_first_nul(const char* name, std::size_t length) {
+  for (std::size_t k = std::strlen(name); k < length; ++k)
+    if (name[k] != '\0') return false;
+  return true;
 }
 
 #if defined(_WIN32)
@@ -86,7 +88,6 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
 
   const std::uint64_t count = host::elements(path);
   if (count == 0 || count > (SIZE_MAX - 1) / bytes_per_character) return;
-  if (has_nul_character(path, count)) return;
 
   // Host-managed and zeroed; the host reclaims it when the call returns.
   const std::size_t length = static_cast<std::size_t>(count * bytes_per_character + 1);
@@ -94,5 +95,6 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // A name that did not convert whole is not used: a shortened one could be
   // another file's name.
   if (mxGetString(path, name, length) != 0) return;
+  if (!ends_at_first_nul(name, length)) return;
   flush_file(name);
 }

@@ -232,13 +232,20 @@ TEST_F(DiskSync, NonAsciiNameFlushesThatFileAndNoOther) {
 }
 #endif
 
-TEST_F(DiskSync, NameWithNulCharacterIsSkipped) {
-  // Cut at the NUL, the name would be that of the file "a".
+TEST_F(DiskSync, NameWithNulCharacterInsideIsSkipped) {
+  // Cut at the NUL, these names would be that of the file "a".
   write("a", "x");
   close_write_watch watch(dir_);
   array_ptr name = harness::text(utf16(path("a")) + u'\0' + u"b");
   expect_silent(name.get());
   EXPECT_TRUE(watch.events().empty());
+  array_ptr inner = harness::text(utf16(path("a")) + u'\0' + u'\0' + u"b" + u'\0');
+  expect_silent(inner.get());
+  EXPECT_TRUE(watch.events().empty());
+  // Trailing NULs are padding: the name is "a".
+  array_ptr padded = harness::text(utf16(path("a")) + u'\0' + u'\0');
+  expect_silent(padded.get());
+  EXPECT_EQ(watch.events(), closed_after_write("a"));
   EXPECT_EQ(read_file(path("a")), "x");
 }
 

@@ -47,8 +47,9 @@ function test_disk_sync()
   expect_equal(char(read_bytes(accented)), 'full', 'non-ASCII name');
   expect_equal(char(read_bytes(fullfile(dir, "dat\xC3\xA9"))), 'prefix', 'shorter name');
 
-  % A name with a NUL character in it does nothing.
+  % A name with a NUL character inside does nothing; trailing NULs are dropped.
   disk_sync([name char(0) 'x']);
+  disk_sync([name char([0 0])]);
   expect_equal(read_bytes(name), contents, 'name with NUL');
 
   % Messages, in the order the checks run.
