@@ -8,8 +8,8 @@
 #include <cmath>
 
 // Every intermediate value must be a plain double, with no extended range or
-// precision (as the x87 unit of 32-bit x86 would give).
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
+// precision (as the x87 unit of 32-bit x86 would give: evaluation method 2).
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 2
 #error "approximate_ratio needs double arithmetic evaluated in double precision"
 #endif
 
