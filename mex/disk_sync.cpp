@@ -64,8 +64,8 @@ void flush_file(const char* name) {
   // stat first, so that devices and FIFOs are never opened at all.
   struct stat before;
   if (stat(name, &before) != 0 || !S_ISREG(before.st_mode)) return;
-  // Write-only, so fsync may flush; O_NONBLOCK keeps a FIFO swapped in
-  // since the stat from making the open wait for a reader; O_NOCTTY and
+  // Write-only, never created or truncated. O_NONBLOCK keeps a FIFO swapped
+  // in since the stat from making the open wait for a reader; O_NOCTTY and
   // O_CLOEXEC keep the descriptor from becoming a controlling terminal or
   // being inherited by a child process.
   const int fd = open(name, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
