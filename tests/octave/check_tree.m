@@ -12,27 +12,25 @@ function check_tree(R, R_tree, i_node, i_leaf, what)
   first = double(i_leaf(1, :));
   last = double(i_leaf(2, :));
   assert(all(t > 0:n-1 & t <= n), '%s: skip target out of range', what);
+  lists = first <= last;
+  assert(all(last(lists) < N), '%s: range beyond R', what);
   listed = zeros(1, N);
+  own = repmat(intmax('uint32'), M, n);         % AND of the columns a node lists
+  nested = true;
   for l = 1:n
-    inner = l:t(l) - 1;                           % 0-based nodes of the subtree
-    assert(all(t(inner + 1) <= t(l)), '%s: subtrees not nested at node %d', what, l - 1);
-    if first(l) <= last(l)
-      assert(last(l) < N, '%s: range beyond R at node %d', what, l - 1);
-      listed(first(l) + 1:last(l) + 1) += 1;
+    nested = nested && all(t(l + 1:t(l)) <= t(l));
+    for c = first(l) + 1:last(l) + 1
+      listed(c) += 1;
+      own(:, l) = bitand(own(:, l), R(:, c));
     end
   end
+  assert(nested, '%s: subtrees not nested', what);
   assert(all(listed == 1), '%s: columns not listed exactly once', what);
-  for l = 1:n
-    cols = [];
-    for k = l:t(l)
-      if first(k) <= last(k)
-        cols = [cols, first(k) + 1:last(k) + 1];
-      end
+  expected = own;
+  for l = n:-1:1                                % children come after their parent
+    for k = l + 1:t(l)
+      expected(:, l) = bitand(expected(:, l), own(:, k));
     end
-    expected = intmax('uint32') * ones(M, 1, 'uint32');
-    for c = cols
-      expected = bitand(expected, R(:, c));
-    end
-    assert(isequal(R_tree(:, l), expected), '%s: pattern of node %d', what, l - 1);
   end
+  assert(isequal(R_tree, expected), '%s: node patterns', what);
 end
