@@ -30,3 +30,31 @@ C = bits_within(Sbig, Rbig, uint32(0:1999), uint16(2));
 t = toc;
 printf('\n%d x %d table of %d-bit patterns in %.3f s: %d pairs contained\n', ...
        size(C, 1), size(C, 2), 32 * M, t, nnz(C));
+
+fprintf('\n== extreme rays by the double description method (pair_screen) ==\n\n');
+% The cone over the octahedron {x : |x1| + |x2| + |x3| <= 1}: one
+% constraint x0 + s*x >= 0 per sign vector s; its rays are the six
+% vertices (1, +-e_i).
+signs = 1 - 2 * (dec2bin(0:7) == '1');
+A = [ones(8, 1), signs];
+[rays, info] = extreme_rays(A);
+fprintf('cone over the octahedron: %d constraints, %d rays (x0 x1 x2 x3):\n', size(A, 1), info.rays);
+fprintf('  %3d %3d %3d %3d\n', rays);
+fprintf('  %d candidate pairs screened, %d adjacent\n', info.pairs, info.adjacent);
+
+% The dual of the cyclic polytope C(20, 6): 20 points on the moment curve
+% as constraints; its rays are the 800 facets of C(20, 6).
+t = (-9:10)';
+A = t .^ (0:6);
+file = [tempname() '.bin'];
+[rays, info] = extreme_rays(A, 'save', file);
+fprintf('\ncyclic polytope C(20,6), dual cone: %d constraints in dimension %d\n', size(A, 1), size(A, 2));
+fprintf('  rays found            %d (first: %s)\n', info.rays, mat2str(rays(:, 1)'));
+fprintf('  candidate pairs       %d screened, %d adjacent, %d failed the count test\n', ...
+        info.pairs, info.adjacent, info.count_rejected);
+fprintf('  time                  %.2f s (%.2f s in pattern_tree and pair_screen)\n', ...
+        info.time, info.screen_time);
+s = dir(file);
+fprintf('  largest step          %d pairs, saved to %s (%d bytes)\n', ...
+        info.largest, file, s.bytes);
+delete(file);
