@@ -171,31 +171,28 @@ end
 
 function [p, q, rejected] = count_test(R, pos, neg, most)
   % The pairs (p, q) of POS x NEG whose supports together hold at most MOST
-  % bits, as two rows; pairs are made in blocks to bound the memory.
-  persistent ones16
-  if isempty(ones16)
-    ones16 = sum(dec2bin(0:65535) == '1', 2);
+  % bits, as two rows. The size of each union is |Sp| + |Sq| - |Sp & Sq|,
+  % the intersections all at once as a product of 0/1 matrices, in blocks
+  % of NEG to bound the memory.
+  B = zeros(32 * size(R, 1), size(R, 2));
+  for w = 1:size(R, 1)
+    for b = 1:32
+      B((w - 1) * 32 + b, :) = bitand(R(w, :), uint32(2 ^ (b - 1))) ~= 0;
+    end
   end
+  count = sum(B, 1);
+  Bp = B(:, pos)';
   p = zeros(1, 0);
   q = zeros(1, 0);
   rejected = 0;
-  block = max(1, floor(2e6 / numel(pos)));
+  block = max(1, floor(4e6 / max(1, numel(pos))));
   for first = 1:block:numel(neg)
     nq = neg(first:min(first + block - 1, numel(neg)));
-    pp = repmat(pos(:), 1, numel(nq));
-    qq = repmat(nq(:)', numel(pos), 1);
-    pp = pp(:)';
-    qq = qq(:)';
-    bits = zeros(1, numel(pp));
-    for w = 1:size(R, 1)
-      u = bitor(R(w, pp), R(w, qq));
-      bits = bits + ones16(double(bitand(u, uint32(65535))) + 1)' ...
-                  + ones16(double(bitshift(u, -16)) + 1)';
-    end
-    pass = bits <= most;
-    rejected = rejected + nnz(~pass);
-    p = [p, pp(pass)];
-    q = [q, qq(pass)];
+    union = count(pos)' + count(nq) - Bp * B(:, nq);
+    [ip, iq] = find(union <= most);
+    rejected = rejected + numel(union) - numel(ip);
+    p = [p, reshape(pos(ip), 1, [])];
+    q = [q, reshape(nq(iq), 1, [])];
   end
 end
 
@@ -203,23 +200,17 @@ function G = integer_rays(A, X, R)
   % Each ray recomputed as the null direction of the rows of A that vanish
   % on it (bit clear in its support), with the columns of A scaled to a
   % common size for accuracy, then scaled to coprime integers. For an
-  % integer A the integers are checked exactly against the support, and a
-  % tighter tolerance is tried until they pass.
+  % integer A the integers are checked exactly against the support, and
+  % the rays that fail are tried again with other tolerances.
   [m, d] = size(A);
   n = size(X, 2);
-  G = zeros(d, n);
-  bit = 0:m - 1;
-  word = floor(bit / 32) + 1;
-  mask = uint32(2 .^ mod(bit, 32));
+  bit = (0:m - 1)';
+  on = bitand(R(floor(bit / 32) + 1, :), repmat(uint32(2 .^ mod(bit, 32)), 1, n)) ~= 0;
   scale = max(abs(A), [], 1);
   scale(scale == 0) = 1;
   As = A ./ scale;
-  exact = all(A(:) == round(A(:))) && max(abs(A(:))) < 2^26;
-  failed = 0;
   for j = 1:n
-    on = bitand(R(word, j)', mask) ~= 0;
-    Z = As(~on, :);
-    x = X(:, j);
+    Z = As(~on(:, j), :);
     if size(Z, 1) >= d - 1 && d > 1
       if size(Z, 1) >= d
         [~, ~, V] = svd(Z, 0);
@@ -229,47 +220,48 @@ function G = integer_rays(A, X, R)
       y = V(:, end);
       y(abs(y) < 1e-12 * max(abs(y))) = 0;
       y = y ./ scale';
-      if y' * x < 0
+      if y' * X(:, j) < 0
         y = -y;
       end
-      x = y;
-    else
-      x(abs(x) < 1e-12 * max(abs(x))) = 0;
+      X(:, j) = y;
     end
-    x = x / min(abs(x(x ~= 0)));
-    for tol = 10 .^ -(4:2:12)
-      g = to_integers(x, tol);
-      if ~exact
-        break;
-      end
-      v = A * g;
-      if all(v(~on) == 0) && all(v(on) > 0)
-        break;
-      end
-    end
-    if exact && ~(all(v(~on) == 0) && all(v(on) > 0))
-      failed = failed + 1;
-    end
-    G(:, j) = g;
   end
-  if failed > 0
-    warning('extreme_rays: %d rays could not be scaled to exact integers', failed);
+  X(abs(X) < 1e-12 * max(abs(X), [], 1)) = 0;
+  nonzero = X;
+  nonzero(X == 0) = inf;
+  X = X ./ min(abs(nonzero), [], 1);
+  exact = all(A(:) == round(A(:))) && max(abs(A(:))) < 2^26;
+  G = zeros(d, n);
+  todo = 1:n;
+  for tol = [1e-9 1e-6 1e-11 1e-4 1e-13]
+    G(:, todo) = to_integers(X(:, todo), tol);
+    if ~exact
+      return;
+    end
+    V = A * G(:, todo);
+    good = all((V == 0) == ~on(:, todo), 1) & all(V >= 0, 1);
+    todo = todo(~good);
+    if isempty(todo)
+      return;
+    end
   end
+  warning('extreme_rays: %d rays could not be scaled to exact integers', numel(todo));
 end
 
-function g = to_integers(x, tol)
-  % Coprime integers in the ratios of x, each entry approximated to TOL.
-  [num, den] = rational_approx(x, tol);
-  L = 1;
-  for i = 1:numel(x)
-    L = lcm(L, den(i));
+function G = to_integers(X, tol)
+  % Coprime integers in the ratios of each column of X, every entry
+  % approximated to TOL first.
+  [num, den] = rational_approx(X, tol);
+  L = ones(1, size(X, 2));
+  for i = 1:size(X, 1)
+    L = lcm(L, den(i, :));
   end
-  g = num .* (L ./ den);
-  c = 0;
-  for i = 1:numel(x)
-    c = gcd(c, g(i));
+  G = num .* (L ./ den);
+  c = zeros(1, size(X, 2));
+  for i = 1:size(X, 1)
+    c = gcd(c, G(i, :));
   end
-  g = g / c;
+  G = G ./ max(c, 1);
 end
 
 function write_instance(file, s)

@@ -64,6 +64,11 @@ function test_extreme_rays()
                s.adjacent, 'saved flags');
   expect_equal(s.adjacent, reference_adjacent(s.R, s.j_comb), 'saved flags, exhaustive');
 
+  % Small and empty cones.
+  expect_equal(extreme_rays([eye(2); -1 -1]), zeros(2, 0), 'only the origin');
+  expect_equal(extreme_rays(2), 1, 'half-line');
+  expect_equal(extreme_rays([1 0; 0 1; 1 1; 2 2]), [0 1; 1 0], 'redundant rows');
+
   % Errors.
   expect_error(@() extreme_rays([1 0; 2 0]), 'A must have full column rank');
   expect_error(@() extreme_rays([1 0]), 'A must have full column rank');
