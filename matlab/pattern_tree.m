@@ -7,17 +7,16 @@ function [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size)
 %
 %   R is an M x N uint32 matrix, one bit pattern per column (element r of a
 %   column carries bits 32*r to 32*r+31). The tree splits the set of columns
-%   on one bit at a time (the bit that halves the set most evenly; columns
-%   holding the bit go to the first child) until a set holds at most
-%   LEAF_SIZE columns or its columns are all equal (equal columns cannot be
-%   split on a bit and stay together). Every column of R is listed exactly
-%   once, at a leaf.
+%   on one bit at a time (the bit that halves the set most evenly, judged on
+%   at most 32 of its columns; columns holding the bit go to the first
+%   child) until a set holds at most LEAF_SIZE columns (default 8) or its
+%   columns are all equal (equal columns cannot be split on a bit and stay
+%   together). Every column of R is listed exactly once, at a leaf.
 %
 %   R is never reordered: the tree names columns of R as they stand. A node
 %   lists one range of consecutive column numbers, so a leaf whose columns
 %   are not consecutive in R lists nothing itself and gets one child per run
-%   of consecutive columns. When R's columns come in ORDER (below), every
-%   leaf is one run and these extra nodes disappear.
+%   of consecutive columns (the AND of that run is its pattern).
 %
 %   Results (n_nodes nodes, numbered 0 .. n_nodes-1 in depth-first preorder)
 %     R_TREE  M x n_nodes uint32: the pattern of node l (column l+1) is the
@@ -30,19 +29,24 @@ function [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size)
 %     I_LEAF  2 x n_nodes uint64: 0-based first (row 1) and last (row 2)
 %             column of R listed at node l; first > last lists none.
 %     ORDER   1 x N double, a permutation of 1:N: the columns of R in the
-%             order in which the leaves list them (depth-first).
+%             order in which the leaves list them (depth-first). A caller
+%             free to keep its columns in this order, R(:, ORDER), gets a
+%             tree whose leaves mostly list one range each (the splits of
+%             large sets, judged on a sample, may come out a little
+%             different).
 %
 %   N = 0 gives an empty tree (n_nodes = 0). Splitting stops at depth 900
 %   whatever the leaf size, to keep every walk of the tree shallow. The
-%   work is vectorised level by level: 100,000 columns take about a second.
+%   work is vectorised level by level: 100,000 columns of 128 bits take a
+%   second or two.
 %
 %   Example
 %     R = uint32([1 3 5 7 8 12]);        % six patterns of one word
 %     [R_tree, i_node, i_leaf] = pattern_tree(R, 2);
 %     j_comb = uint32([0 1; 0 2; 3 4]'); % three candidate pairs (0-based)
 %     adjacent = pair_screen(R, j_comb, R_tree, i_node, i_leaf, uint16(2))
-%     % adjacent = [1; 1; 0]: 1 and 3 hold no other column; 7 | 8 = 15
-%     % holds 1, 3, 5 and 12
+%     % adjacent = [1; 1; 0]: only the union 7 | 8 = 15 holds other
+%     % columns (1, 3, 5 and 12)
 %
 %   See also PAIR_SCREEN, BITS_WITHIN.
 
