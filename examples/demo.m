@@ -2,7 +2,7 @@
 %
 % Each section prints what it computes, so the output reads as a tour.
 
-printf('\n== bits_within: which patterns lie inside which ==\n\n');
+fprintf('\n== bits_within: which patterns lie inside which ==\n\n');
 % Four subsets of {0..9}, as bit patterns (bit k set = element k present).
 subsets = {[0 1], [2], [0 3 5], [7 8 9]};
 refs = {[0 1 2 3], [0 1 3 5 7], [2 7 8 9]};
@@ -11,13 +11,16 @@ set_text = @(s) ['{' strjoin(arrayfun(@num2str, s, 'UniformOutput', false), ',')
 S = uint32(cellfun(to_pattern, subsets));
 R = uint32(cellfun(to_pattern, refs));
 contained = bits_within(S, R, uint32(0:2), uint16(2));
-printf('%-12s', 'subset');
-printf('%-14s', cellfun(set_text, refs, 'UniformOutput', false){:});
-printf('\n');
+ref_names = cellfun(set_text, refs, 'UniformOutput', false);
+fprintf('%-12s', 'subset');
+fprintf('%-14s', ref_names{:});
+fprintf('\n');
+marks = {'-', 'inside'};
 for j = 1:numel(subsets)
-  printf('%-12s', set_text(subsets{j}));
-  printf('%-14s', arrayfun(@(f) ifelse_str(f), contained(j, :), 'UniformOutput', false){:});
-  printf('\n');
+  fprintf('%-12s', set_text(subsets{j}));
+  row = marks(double(contained(j, :)) + 1);
+  fprintf('%-14s', row{:});
+  fprintf('\n');
 end
 
 % A larger table: 20,000 random patterns of 128 bits against 2,000 references.
@@ -28,8 +31,42 @@ Sbig = bitand(Rbig(:, randi(2000, 1, 20000)), uint32(floor(rand(M, 20000) * 2^32
 tic;
 C = bits_within(Sbig, Rbig, uint32(0:1999), uint16(2));
 t = toc;
-printf('\n%d x %d table of %d-bit patterns in %.3f s: %d pairs contained\n', ...
-       size(C, 1), size(C, 2), 32 * M, t, nnz(C));
+fprintf('\n%d x %d table of %d-bit patterns in %.3f s: %d pairs contained\n', ...
+        size(C, 1), size(C, 2), 32 * M, t, nnz(C));
+
+fprintf('\n== pair_screen: which pairs have no third pattern inside their union ==\n\n');
+% Five sets as patterns; one tree node (all-zero pattern) listing every
+% column makes the test exhaustive.
+sets = {[0 1], [1 2], [0 1 2], [3], [0 3]};
+P = uint32(cellfun(to_pattern, sets));
+pairs = [0 1; 0 3; 1 3; 2 4; 3 4]';
+[R_tree, i_node, i_leaf] = deal(uint32(0), uint32(1), uint64([0; numel(sets) - 1]));
+adjacent = pair_screen(P, uint32(pairs), R_tree, i_node, i_leaf, uint16(2));
+for k = 1:size(pairs, 2)
+  a = pairs(1, k); b = pairs(2, k);
+  fprintf('%-8s with %-8s adjacent: %d\n', set_text(sets{a + 1}), set_text(sets{b + 1}), adjacent(k));
+end
+fprintf('({0,1} with {1,2}: their union holds {0,1,2}, a third set, so 0)\n');
+
+fprintf('\n== rational_approx: fractions by continued fractions ==\n\n');
+x = [pi, exp(1), sqrt(2), -0.25, 0.1];
+[n, d] = rational_approx(x, 1e-6);
+for k = 1:numel(x)
+  fprintf('%12.9f  ~  %8d / %-8d (error %.1e)\n', x(k), n(k), d(k), abs(n(k) / d(k) - x(k)));
+end
+[n, d] = rational_approx(pi, 1e-3);
+fprintf('pi to 1e-3: %d/%d\n', n, d);
+
+fprintf('\n== disk_sync: flush a file to disk ==\n\n');
+file = [tempname() '.txt'];
+fid = fopen(file, 'w');
+fprintf(fid, 'results worth keeping\n');
+fclose(fid);
+disk_sync(file);
+fprintf('wrote and flushed %s\n', file);
+disk_sync([file '.missing']);
+fprintf('a missing name is silently skipped (nothing created: %d)\n', exist([file '.missing'], 'file'));
+delete(file);
 
 fprintf('\n== extreme rays by the double description method (pair_screen) ==\n\n');
 % The cone over the octahedron {x : |x1| + |x2| + |x3| <= 1}: one
