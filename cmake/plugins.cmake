@@ -1,5 +1,7 @@
 # One function adds a plug-in in every flavour whose tools are present:
-#   stand-in host   <build>/standin/NAME.mexa64   (always; for the tests)
+#   stand-in host   <build>/standin/NAME.mexa64   (always; for the tests; in a
+#                   Windows cross build NAME.mexw64, bound to libmx.dll and
+#                   libmex.dll, the files that MATLAB on Windows loads)
 #   GNU Octave      <build>/octave/NAME.mex       (when mkoctfile is found)
 #   MATLAB          <build>/matlab/NAME.<mexext>  (when FindMatlab finds MATLAB)
 # Each flavour's folder also gets the help file NAME.m, so it can go on the path as it is.
@@ -22,6 +24,28 @@ foreach(lib mx mex)
                                           RUNTIME_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
 endforeach()
 target_link_libraries(mex PUBLIC mx ${CMAKE_DL_LIBS})
+
+# On Windows a plug-in binds the host's DLLs through import libraries made
+# from our own lists of the operations the plug-ins call (mex/libmx.def,
+# mex/libmex.def), so one file loads in MATLAB and in the stand-in host alike.
+if(WIN32 AND NOT MSVC)
+  set(BITS_PLUGIN_SUFFIX ".mexw64")
+  set(BITS_IMPORT_DIR ${CMAKE_BINARY_DIR}/import)
+  set(BITS_HOST_LIBS "")
+  foreach(lib mx mex)
+    set(implib ${BITS_IMPORT_DIR}/lib${lib}_host.a)
+    add_custom_command(OUTPUT ${implib}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${BITS_IMPORT_DIR}
+                       COMMAND ${CMAKE_DLLTOOL} --input-def ${BITS_MEX_DIR}/lib${lib}.def
+                               --dllname lib${lib}.dll --output-lib ${implib}
+                       DEPENDS ${BITS_MEX_DIR}/lib${lib}.def VERBATIM)
+    list(APPEND BITS_HOST_LIBS ${implib})
+  endforeach()
+  add_custom_target(host_import_libs DEPENDS ${BITS_HOST_LIBS})
+else()
+  set(BITS_PLUGIN_SUFFIX ".mexa64")
+  set(BITS_HOST_LIBS mx mex)
+endif()
 
 # Octave, through the flags that its own mkoctfile reports.
 set(BITS_HAVE_OCTAVE OFF)
@@ -63,6 +87,12 @@ function(bits_plugin_flags target)
     target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}"
                                           "LINKER:--no-undefined")
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${BITS_VERSION_SCRIPT})
+  elseif(WIN32 AND NOT MSVC)
+    # The export list is fixed by a module definition file: mexFunction only,
+    # whatever the statically linked runtimes mark for export.
+    target_sources(${target} PRIVATE ${BITS_MEX_DIR}/mexFunction.def)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/standin/include)
+    add_dependencies(${target} host_import_libs)
   endif()
 endfunction()
 
@@ -78,8 +108,8 @@ function(bits_add_plugin name)
   set(help ${BITS_HELP_DIR}/${name}.m)
 
   add_library(${name}_standin MODULE ${src})
-  bits_plugin_flags(${name}_standin mx mex ${ARG_LIBS})
-  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ".mexa64"
+  bits_plugin_flags(${name}_standin ${BITS_HOST_LIBS} ${ARG_LIBS})
+  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ${BITS_PLUGIN_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
   set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)
 

@@ -119,13 +119,25 @@ inline void set_thread_budget(unsigned request) {
 #endif
 }
 
-// Keeps the OpenMP runtime mapped for the rest of the process. Its worker
-// threads outlive a call, parked inside the runtime; if unloading the plug-in
-// (clear mex) also unloaded a runtime that only the plug-in had brought in,
-// they would wake up in unmapped code and crash the host. Marking the runtime
-// "no delete" lets the plug-in itself be unloaded and reloaded freely.
+#if defined(_OPENMP) && defined(_WIN32)
+// Exit handler of a Windows plug-in: stops the OpenMP worker threads and
+// waits for them to end, so that none is left inside the module's own copy
+// of the runtime when the host unloads it.
+inline void stop_openmp_threads() { omp_pause_resource_all(omp_pause_hard); }
+#endif
+
+// Makes unloading the plug-in (clear mex) safe for the OpenMP runtime. Its
+// worker threads outlive a call, parked inside the runtime; if the runtime
+// went away with the plug-in they would wake up in unmapped code and crash
+// the host. On Linux the runtime is a shared library: marking it "no delete"
+// keeps it mapped, and the plug-in itself can be unloaded and reloaded
+// freely. On Windows each plug-in carries the runtime statically linked, so
+// it registers an exit handler, which the host runs before it unloads the
+// plug-in, that ends the worker threads.
 inline void pin_openmp_runtime() {
-#if defined(_OPENMP) && !defined(_WIN32)
+#if defined(_OPENMP) && defined(_WIN32)
+  mexAtExit(&stop_openmp_threads);
+#elif defined(_OPENMP)
   Dl_info info;
   if (dladdr(reinterpret_cast<void*>(&omp_get_num_procs), &info) && info.dli_fname)
     dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
