@@ -1,0 +1,78 @@
+# cmake -DNAME=dir -DWORK_DIR=... -DARCHIVE=x.zip -DFILES="a|b" -DHELP_DIR=matlab
+#       -DREADME=README.md -P make_package.cmake
+# Assembles NAME/ (plug-ins, help files, USAGE.md) and packs it as ARCHIVE.
+cmake_minimum_required(VERSION 3.20)
+set(dir ${WORK_DIR}/${NAME})
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${dir})
+
+string(REPLACE "|" ";" files "${FILES}")
+foreach(file IN LISTS files)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "package: ${file} has not been built")
+  endif()
+  file(COPY ${file} DESTINATION ${dir})
+  get_filename_component(base ${file} NAME)
+  # The Linux plug-ins carry the build tree's library path; users' hosts
+  # supply libmx and libmex themselves.
+  if(base MATCHES "\\.mexa64$")
+    file(RPATH_REMOVE FILE ${dir}/${base})
+  endif()
+endforeach()
+
+file(GLOB help ${HELP_DIR}/*.m)
+file(COPY ${help} DESTINATION ${dir})
+
+# README.md from its usage heading up to the next heading of the same or a
+# higher level (lines inside fenced code blocks are not headings). The text is
+# split into lines by hand, with the characters that CMake lists treat
+# specially kept aside.
+if(NOT EXISTS ${README})
+  message(FATAL_ERROR "package: ${README} not found")
+endif()
+file(READ ${README} text)
+string(REPLACE ";" "@SEMICOLON@" text "${text}")
+string(REPLACE "[" "@LBRACKET@" text "${text}")
+string(REPLACE "]" "@RBRACKET@" text "${text}")
+string(REPLACE "\\" "@BACKSLASH@" text "${text}")
+string(REPLACE "\n" ";" lines "${text}")
+set(usage "")
+set(level "")
+set(in_code OFF)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^```")
+    if(in_code)
+      set(in_code OFF)
+    else()
+      set(in_code ON)
+    endif()
+  elseif(NOT in_code AND line MATCHES "^(#+) ")
+    string(LENGTH "${CMAKE_MATCH_1}" this_level)
+    if(level AND this_level LESS_EQUAL level)
+      break()
+    endif()
+    if(NOT level AND line MATCHES "^#+ .*[Uu]sage")
+      set(level ${this_level})
+    endif()
+  endif()
+  if(level)
+    string(APPEND usage "${line}\n")
+  endif()
+endforeach()
+if(NOT level)
+  message(FATAL_ERROR "package: ${README} has no usage section (a heading with \"Usage\")")
+endif()
+string(REPLACE "@SEMICOLON@" ";" usage "${usage}")
+string(REPLACE "@LBRACKET@" "[" usage "${usage}")
+string(REPLACE "@RBRACKET@" "]" usage "${usage}")
+string(REPLACE "@BACKSLASH@" "\\" usage "${usage}")
+file(WRITE ${dir}/USAGE.md "${usage}")
+
+file(REMOVE ${ARCHIVE})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ARCHIVE} --format=zip ${NAME}
+                WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "package: packing ${ARCHIVE} failed")
+endif()
+file(GLOB packed RELATIVE ${WORK_DIR} ${dir}/*)
+message(STATUS "${ARCHIVE}: ${packed}")

@@ -1,0 +1,33 @@
+# The "package" target: one archive for users who do not build, with every
+# plug-in built here (<name>.mexa64 and, with the cross compiler, <name>.mexw64),
+# the help files of matlab/ and the usage section of README.md:
+#   cmake --build build --target package   ->   build/bits_mex-<version>.zip
+# The target is defined once every plug-in has been added.
+function(bits_add_package)
+  get_property(targets GLOBAL PROPERTY BITS_STANDIN_PLUGINS)
+  set(files "")
+  set(deps ${targets})
+  foreach(target ${targets})
+    list(APPEND files $<TARGET_FILE:${target}>)
+    if(BITS_HAVE_WINDOWS)
+      string(REGEX REPLACE "_standin$" "" name ${target})
+      list(APPEND files ${BITS_WINDOWS_DIR}/standin/${name}.mexw64)
+    endif()
+  endforeach()
+  if(BITS_HAVE_WINDOWS)
+    list(APPEND deps windows)
+  else()
+    message(STATUS "package: Linux plug-ins only (no Windows cross build)")
+  endif()
+  string(REPLACE ";" "|" files "${files}")
+  set(name ${PROJECT_NAME}-${PROJECT_VERSION})
+  add_custom_target(package
+    COMMAND ${CMAKE_COMMAND} -DNAME=${name} -DWORK_DIR=${CMAKE_BINARY_DIR}/package
+            -DARCHIVE=${CMAKE_BINARY_DIR}/${name}.zip "-DFILES=${files}"
+            -DHELP_DIR=${PROJECT_SOURCE_DIR}/matlab -DREADME=${PROJECT_SOURCE_DIR}/README.md
+            -P ${PROJECT_SOURCE_DIR}/cmake/make_package.cmake
+    DEPENDS ${deps}
+    COMMENT "Packing ${name}.zip"
+    VERBATIM)
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL bits_add_package)
