@@ -1,4 +1,4 @@
-// Unloading a plug-in after threaded calls, as `clear mex` does, and loading
+// Unloading the OpenMP plug-ins after threaded calls, as `clear mex` does, and loading
 // it again. No OpenMP worker thread may outlive the plug-in's code: on Linux
 // the shared runtime stays mapped and its threads are reused by the next
 // load; on Windows each plug-in carries its own runtime and ends the threads
@@ -55,7 +55,7 @@ std::size_t settled_thread_count(std::size_t expected) {
 }
 
 // Loads bits_within, makes a call on every processor, unloads it.
-void threaded_round() {
+void bits_within_round() {
   harness::loaded_plugin p("bits_within");
   std::vector<std::uint32_t> patterns(64);
   for (std::size_t k = 0; k < patterns.size(); ++k) patterns[k] = std::uint32_t(k);
@@ -73,22 +73,36 @@ void threaded_round() {
       ASSERT_EQ(flags[i * 64 + j], (j & index[i]) == j ? 1 : 0) << "i=" << i << " j=" << j;
 }
 
-TEST(Unloading, NoWorkerThreadOutlivesThePlugin) {
+// The same for pair_screen: two pairs of columns, screened against one node.
+void pair_screen_round() {
+  harness::loaded_plugin p("pair_screen");
+  array_ptr R = u32(2, 3, {1, 0, 2, 0, 3, 0}), T = u32(2, 1), nodes = u32(1, 1, {1});
+  array_ptr leaves = harness::make<std::uint64_t>(mxUINT64_CLASS, {2, 1}, {0, 2});
+  array_ptr pairs = u32(2, 2, {0, 1, 0, 0}), all = u16_scalar(65535);
+  const auto o = p.call(1, {R.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), all.get()});
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(harness::values<std::uint8_t>(o.out()), (std::vector<std::uint8_t>{0, 1}));
+}
+
+void expect_no_thread_outlives(void (*round)()) {
 #if defined(_WIN32)
   // The plug-in's own runtime has ended its workers before it went away.
   const std::size_t before = thread_count();
-  threaded_round();
+  round();
   EXPECT_EQ(settled_thread_count(before), before);
   const std::size_t after_first = before;
 #else
   // The shared runtime keeps its parked workers for the next load.
-  threaded_round();
+  round();
   const std::size_t after_first = thread_count();
 #endif
-  for (int round = 0; round < 3; ++round) {
-    threaded_round();
-    EXPECT_EQ(settled_thread_count(after_first), after_first) << "after round " << round + 2;
+  for (int k = 0; k < 3; ++k) {
+    round();
+    EXPECT_EQ(settled_thread_count(after_first), after_first) << "after round " << k + 2;
   }
 }
+
+TEST(Unloading, NoWorkerThreadOutlivesBitsWithin) { expect_no_thread_outlives(bits_within_round); }
+TEST(Unloading, NoWorkerThreadOutlivesPairScreen) { expect_no_thread_outlives(pair_screen_round); }
 
 }  // namespace
