@@ -3,12 +3,17 @@
 # into <build>/windows and built with the rest (every plug-in as .mexw64, the
 # stand-in host as libmx.dll and libmex.dll, the test programs as .exe). When
 # Wine is found too, tests/CMakeLists.txt runs the Windows test programs under
-# it (ctest label "windows"). Without the tools all of this is skipped.
+# it (ctest label "windows"). Without the tools all of this is skipped, and
+# so it is in sanitizer builds, which are about the Linux plug-ins.
 option(BITS_BUILD_WINDOWS "Cross-build the Windows plug-ins when MinGW-w64 is found" ON)
 
 set(BITS_HAVE_WINDOWS OFF)
 set(BITS_HAVE_WINE OFF)
-if(BITS_BUILD_WINDOWS AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+set(BITS_WINDOWS_WANTED OFF)
+if(BITS_BUILD_WINDOWS AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BITS_SANITIZE)
+  set(BITS_WINDOWS_WANTED ON)
+endif()
+if(BITS_WINDOWS_WANTED)
   find_program(BITS_MINGW_CXX x86_64-w64-mingw32-g++-posix)
   find_program(BITS_MINGW_OBJDUMP x86_64-w64-mingw32-objdump)
   find_program(BITS_MINGW_DLLTOOL x86_64-w64-mingw32-dlltool)
@@ -44,7 +49,7 @@ if(BITS_HAVE_WINDOWS)
                -DBITS_BUILD_OCTAVE=OFF -DBITS_BUILD_MATLAB=OFF
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-elseif(BITS_BUILD_WINDOWS AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+elseif(BITS_WINDOWS_WANTED)
   message(STATUS "Windows plug-ins: skipped (x86_64-w64-mingw32-g++-posix not found)")
 endif()
 
