@@ -87,6 +87,12 @@ function(bits_add_windows_tests)
                      -P ${PROJECT_SOURCE_DIR}/tests/windows/check_pe_tables.cmake)
     set_tests_properties(windows.exports.${name} PROPERTIES LABELS windows)
   endforeach()
+  # The check itself turns away a DLL with more exports: the stand-in libmex.
+  add_test(NAME windows.exports.check_rejects
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${BITS_MINGW_OBJDUMP} -DFILE=${BITS_WINDOWS_DIR}/standin/libmex.dll
+                   -P ${PROJECT_SOURCE_DIR}/tests/windows/check_pe_tables.cmake)
+  set_tests_properties(windows.exports.check_rejects PROPERTIES LABELS windows
+                       PASS_REGULAR_EXPRESSION "only mexFunction is allowed")
   string(REPLACE ";" "|" file_list "${files}")
   add_test(NAME windows.host_imports
            COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${BITS_MINGW_OBJDUMP} -DFILES=${file_list}
