@@ -15,7 +15,16 @@
 
 #ifdef _OPENMP
 #include <omp.h>
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <thread>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #endif
 #endif
@@ -120,10 +129,33 @@ inline void set_thread_budget(unsigned request) {
 }
 
 #if defined(_OPENMP) && defined(_WIN32)
-// Exit handler of a Windows plug-in: stops the OpenMP worker threads and
-// waits for them to end, so that none is left inside the module's own copy
-// of the runtime when the host unloads it.
-inline void stop_openmp_threads() { omp_pause_resource_all(omp_pause_hard); }
+// The host thread that has made the plug-in's parallel calls, and whether
+// there has been more than one. The runtime keeps a pool of parked workers
+// for each thread that has started a parallel region.
+struct openmp_callers {
+  std::thread::id first;
+  bool several = false;
+};
+inline openmp_callers& openmp_callers_so_far() {
+  static openmp_callers callers;
+  return callers;
+}
+
+// Exit handler of a Windows plug-in, run by the host on its own thread
+// before it unloads the plug-in. When that thread made every parallel call,
+// pausing the runtime ends its workers and waits for them; otherwise some
+// other thread's workers may still be parked in the module, and the module is
+// pinned instead: it stays mapped for the rest of the process, and the host's
+// unload only drops its reference.
+inline void stop_openmp_threads() {
+  const openmp_callers& callers = openmp_callers_so_far();
+  if (!callers.several && callers.first == std::this_thread::get_id() &&
+      omp_pause_resource_all(omp_pause_hard) == 0)
+    return;
+  HMODULE self;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&stop_openmp_threads), &self);
+}
 #endif
 
 // Makes unloading the plug-in (clear mex) safe for the OpenMP runtime. Its
@@ -133,9 +165,16 @@ inline void stop_openmp_threads() { omp_pause_resource_all(omp_pause_hard); }
 // keeps it mapped, and the plug-in itself can be unloaded and reloaded
 // freely. On Windows each plug-in carries the runtime statically linked, so
 // it registers an exit handler, which the host runs before it unloads the
-// plug-in, that ends the worker threads.
+// plug-in, that ends the worker threads (see stop_openmp_threads). Called on
+// the host thread of every parallel call, before the region starts.
 inline void pin_openmp_runtime() {
 #if defined(_OPENMP) && defined(_WIN32)
+  openmp_callers& callers = openmp_callers_so_far();
+  const std::thread::id me = std::this_thread::get_id();
+  if (callers.first == std::thread::id())
+    callers.first = me;
+  else if (callers.first != me)
+    callers.several = true;
   mexAtExit(&stop_openmp_threads);
 #elif defined(_OPENMP)
   Dl_info info;

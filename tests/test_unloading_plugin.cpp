@@ -4,6 +4,8 @@
 // load; on Windows each plug-in carries its own runtime and ends the threads
 // from its exit handler before it is unloaded.
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #if defined(_WIN32)
@@ -100,6 +102,43 @@ void expect_no_thread_outlives(void (*round)()) {
     round();
     EXPECT_EQ(settled_thread_count(after_first), after_first) << "after round " << k + 2;
   }
+}
+
+// A host may call a plug-in on one thread and unload it on another while the
+// first is still alive. That thread's parked workers must end with it, and
+// must not crash anything before: on Windows the plug-in stays mapped then.
+TEST(Unloading, WorkersOfAnotherCallingThreadEndWithIt) {
+  const std::size_t before = thread_count();
+  auto* p = new harness::loaded_plugin("bits_within");
+  std::mutex m;
+  std::condition_variable cv;
+  bool called = false, unloaded = false;
+  std::thread caller([&] {
+    std::vector<std::uint32_t> patterns{1, 3, 7, 15};
+    array_ptr S = u32(1, 4, patterns), R = u32(1, 4, patterns);
+    array_ptr idx = u32(1, 8, {0, 1, 2, 3, 3, 2, 1, 0}), all = u16_scalar(65535);
+    const auto o = p->call(1, {S.get(), R.get(), idx.get(), all.get()});
+    EXPECT_FALSE(o.failed) << o.message;
+    EXPECT_EQ(harness::values<std::uint8_t>(o.out()).size(), 32u);
+    std::unique_lock<std::mutex> lock(m);
+    called = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return unloaded; });
+  });
+  {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return called; });
+  }
+  delete p;  // unloads, with the calling thread and its workers alive
+  {
+    std::lock_guard<std::mutex> lock(m);
+    unloaded = true;
+  }
+  cv.notify_all();
+  caller.join();
+  EXPECT_EQ(settled_thread_count(before), before);
+  // The plug-in loads and works again.
+  bits_within_round();
 }
 
 TEST(Unloading, NoWorkerThreadOutlivesBitsWithin) { expect_no_thread_outlives(bits_within_round); }
