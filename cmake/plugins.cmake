@@ -67,6 +67,8 @@ if(BITS_BUILD_OCTAVE AND NOT WIN32 AND NOT BITS_SANITIZE)
     message(STATUS "Octave plug-ins: skipped (mkoctfile or the Octave headers not found)")
   endif()
 endif()
+# `cmake --build build --target octave_plugins` builds the Octave flavour alone.
+add_custom_target(octave_plugins)
 
 # MATLAB, only through the standard module, and only when it is there.
 set(BITS_HAVE_MATLAB OFF)
@@ -120,8 +122,8 @@ function(bits_add_plugin name)
     bits_plugin_flags(${name}_octave octinterp octave ${ARG_LIBS})
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} SUFFIX ".mex"
                           LIBRARY_OUTPUT_DIRECTORY ${BITS_OCTAVE_DIR})
-    add_custom_command(TARGET ${name}_octave POST_BUILD
-                       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help} ${BITS_OCTAVE_DIR}/)
+    configure_file(${help} ${BITS_OCTAVE_DIR}/${name}.m COPYONLY)
+    add_dependencies(octave_plugins ${name}_octave)
     set_property(GLOBAL APPEND PROPERTY BITS_OCTAVE_PLUGINS ${name}_octave)
   endif()
 
@@ -130,7 +132,6 @@ function(bits_add_plugin name)
                    LINK_TO bits_core ${plugin_openmp} ${ARG_LIBS})
     set_target_properties(${name}_matlab PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR}
                           RUNTIME_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR})
-    add_custom_command(TARGET ${name}_matlab POST_BUILD
-                       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help} ${BITS_MATLAB_DIR}/)
+    configure_file(${help} ${BITS_MATLAB_DIR}/${name}.m COPYONLY)
   endif()
 endfunction()
