@@ -1,0 +1,290 @@
+// Fast subset table: the same flags as subset_table_kernel, computed 16
+// R_subset columns at a time in vector registers.
+//
+// R_subset is first copied, transposed, into a scratch block: groups of 16
+// columns, and within a group word k of all 16 columns side by side, so that
+// one vector load takes word k of 16 patterns. Every test is bitwise and
+// position-wise, so the copy is made in 32-bit elements whatever the word
+// width of the call; the flags are the same. A group is tested against one
+// column Q of R by OR-ing (P & ~Q) into one accumulator per lane, stopping as
+// soon as every lane holds a stray bit; a lane whose accumulator stays zero
+// is inside Q.
+//
+// The instruction set is picked at run time from what the processor offers
+// (AVX-512, AVX2); the vector code is compiled for it with target attributes,
+// so a build without -march runs it where it is present and never reaches it
+// where it is not. Compilers or targets without that machinery get the
+// straightforward kernel.
+//
+// The caller (the entry) allocates the scratch block before the parallel
+// region; nothing here allocates, fails or calls the host.
+#ifndef BITS_CORE_SUBSET_TABLE_FAST_H
+#define BITS_CORE_SUBSET_TABLE_FAST_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "packed_patterns.h"
+#include "subset_table.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+// Run-time dispatch needs GCC or Clang target attributes and
+// __builtin_cpu_supports on x86. MinGW GCC cannot realign the stack to 32 or
+// 64 bytes (GCC bug 54412), so it spills vector registers with aligned moves
+// at 16-byte aligned addresses; there the vector paths are taken only when the
+// assembler rewrites aligned moves (-Wa,-muse-unaligned-vector-move), which
+// the build says by defining BITS_UNALIGNED_VECTOR_MOVES.
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER) && \
+    (defined(__x86_64__) || defined(__i386__)) &&                      \
+    (!defined(_WIN32) || defined(__clang__) || defined(BITS_UNALIGNED_VECTOR_MOVES))
+#define BITS_SIMD_DISPATCH 1
+#include <immintrin.h>
+#define BITS_TARGET_AVX2 __attribute__((target("avx2")))
+#define BITS_TARGET_AVX512 __attribute__((target("avx512f")))
+#else
+#define BITS_SIMD_DISPATCH 0
+#endif
+
+namespace bits {
+
+enum class simd_isa { scalar = 0, avx2 = 1, avx512 = 2 };
+
+inline const char* simd_isa_name(simd_isa isa) {
+  switch (isa) {
+    case simd_isa::avx512: return "avx512";
+    case simd_isa::avx2: return "avx2";
+    default: return "scalar";
+  }
+}
+
+// The widest instruction set that this processor and its operating system
+// run (the builtin checks that the OS saves the vector registers, too).
+inline simd_isa best_simd_isa() {
+#if BITS_SIMD_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return simd_isa::avx512;
+  if (__builtin_cpu_supports("avx2")) return simd_isa::avx2;
+#endif
+  return simd_isa::scalar;
+}
+
+// Columns per group of the transposed copy, for every instruction set.
+constexpr std::uint64_t subset_group_width = 16;
+
+// Largest transposed copy worth making; beyond it the straightforward kernel
+// runs rather than doubling the memory of a huge R_subset.
+constexpr std::uint64_t subset_scratch_limit_bytes = std::uint64_t(1) << 30;
+
+// uint32 elements of one column, whatever the word width of the call.
+template <typename word_t>
+constexpr std::uint64_t elements_per_column(std::uint64_t words_per_column) {
+  return words_per_column * (sizeof(word_t) / sizeof(std::uint32_t));
+}
+
+// uint32 elements of a scratch block for the transposed copy of n_subset
+// columns of `elements` uint32 elements each, with room to align it to 64
+// bytes.
+inline std::uint64_t subset_scratch_size(std::uint64_t elements, std::uint64_t n_subset) {
+  const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
+  return groups * subset_group_width * elements + 16;
+}
+
+// The scratch block the entry should allocate for one call: 0 when no copy
+// pays (too few reference columns to amortise it, nothing to scan, no vector
+// unit) or when it would exceed the limit above.
+inline std::uint64_t subset_scratch_elements(std::uint64_t elements, std::uint64_t n_subset,
+                                             std::int64_t n_perm, simd_isa isa) {
+  if (isa == simd_isa::scalar || elements == 0 || n_subset < subset_group_width || n_perm < 4)
+    return 0;
+  const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
+  const std::uint64_t limit = subset_scratch_limit_bytes / sizeof(std::uint32_t);
+  if (elements > limit / (groups * subset_group_width)) return 0;
+  return subset_scratch_size(elements, n_subset);
+}
+
+namespace detail {
+
+// Copies group g (columns 16g .. 16g+15) of the uint32 columns S into the
+// transposed block T; lanes past the last column are zero.
+inline void transpose_group(const word_view_t<std::uint32_t>* S, std::uint64_t elements,
+                            std::uint64_t n_subset, std::uint64_t g, std::uint32_t* T) {
+  std::uint32_t* block = T + g * elements * subset_group_width;
+  for (std::uint64_t lane = 0; lane < subset_group_width; ++lane) {
+    const std::uint64_t j = g * subset_group_width + lane;
+    if (j < n_subset) {
+      const word_view_t<std::uint32_t>* P = S + j * elements;
+      for (std::uint64_t k = 0; k < elements; ++k) block[k * subset_group_width + lane] = P[k];
+    } else {
+      for (std::uint64_t k = 0; k < elements; ++k) block[k * subset_group_width + lane] = 0;
+    }
+  }
+}
+
+// Writes the first n (at most 16) of the 16 flag bytes in `flags` to out; a
+// partial group must not touch the bytes after the output column.
+inline void store_flags(std::uint8_t* out, const std::uint8_t* flags, std::uint64_t n) {
+  std::memcpy(out, flags, static_cast<std::size_t>(n));
+}
+
+#if BITS_SIMD_DISPATCH
+
+// Flags of groups 0 .. groups-1 of the transposed block T against the column
+// Q of `elements` uint32 elements; out receives n_cols bytes (16 per group,
+// fewer in the last one).
+BITS_TARGET_AVX512 inline void subset_row_avx512(const std::uint32_t* T, std::uint64_t groups,
+                                                 std::uint64_t elements,
+                                                 const word_view_t<std::uint32_t>* Q,
+                                                 std::uint8_t* out, std::uint64_t n_cols) {
+  const __m512i one = _mm512_set1_epi32(1);
+  for (std::uint64_t g = 0; g < groups; ++g) {
+    const std::uint32_t* block = T + g * elements * subset_group_width;
+    __m512i stray = _mm512_setzero_si512();
+    for (std::uint64_t k = 0; k < elements; ++k) {
+      const __m512i p = _mm512_load_si512(block + k * subset_group_width);
+      // stray | (p & ~q) in one instruction: truth table 0xF2 over (stray, q, p).
+      stray = _mm512_ternarylogic_epi32(stray, _mm512_set1_epi32(static_cast<int>(Q[k])), p, 0xF2);
+      if (_mm512_test_epi32_mask(stray, stray) == 0xFFFF) break;
+    }
+    const __mmask16 inside = _mm512_testn_epi32_mask(stray, stray);
+    const __m128i flags = _mm512_maskz_cvtepi32_epi8(inside, one);
+    const std::uint64_t first = g * subset_group_width;
+    if (n_cols - first >= subset_group_width) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
+    } else {
+      alignas(16) std::uint8_t tail[subset_group_width];
+      _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
+      store_flags(out + first, tail, n_cols - first);
+    }
+  }
+}
+
+// The same with two 8-lane accumulators per group.
+BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64_t groups,
+                                             std::uint64_t elements,
+                                             const word_view_t<std::uint32_t>* Q,
+                                             std::uint8_t* out, std::uint64_t n_cols) {
+  const __m256i zero = _mm256_setzero_si256();
+  for (std::uint64_t g = 0; g < groups; ++g) {
+    const std::uint32_t* block = T + g * elements * subset_group_width;
+    __m256i stray_lo = zero, stray_hi = zero;
+    for (std::uint64_t k = 0; k < elements; ++k) {
+      const __m256i q = _mm256_set1_epi32(static_cast<int>(Q[k]));
+      const std::uint32_t* row = block + k * subset_group_width;
+      stray_lo = _mm256_or_si256(
+          stray_lo, _mm256_andnot_si256(q, _mm256_load_si256(reinterpret_cast<const __m256i*>(row))));
+      stray_hi = _mm256_or_si256(
+          stray_hi, _mm256_andnot_si256(q, _mm256_load_si256(reinterpret_cast<const __m256i*>(row + 8))));
+      const __m256i clean = _mm256_or_si256(_mm256_cmpeq_epi32(stray_lo, zero),
+                                            _mm256_cmpeq_epi32(stray_hi, zero));
+      if (_mm256_testz_si256(clean, clean)) break;
+    }
+    // 0/1 per 32-bit lane, then narrowed to bytes: the packs interleave the
+    // 128-bit halves, and the permute puts them back in lane order.
+    const __m256i in_lo = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_lo, zero), 31);
+    const __m256i in_hi = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_hi, zero), 31);
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(in_lo, in_hi), 0xD8);
+    const __m128i flags = _mm_packs_epi16(_mm256_castsi256_si128(words),
+                                          _mm256_extracti128_si256(words, 1));
+    const std::uint64_t first = g * subset_group_width;
+    if (n_cols - first >= subset_group_width) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
+    } else {
+      alignas(16) std::uint8_t tail[subset_group_width];
+      _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
+      store_flags(out + first, tail, n_cols - first);
+    }
+  }
+}
+
+#endif  // BITS_SIMD_DISPATCH
+
+// Columns per cache block: the transposed groups of one block should stay in
+// the per-core cache (about 256 KiB) while every reference column of the
+// thread streams over them.
+inline std::uint64_t groups_per_block(std::uint64_t elements) {
+  const std::uint64_t bytes_per_group = elements * subset_group_width * sizeof(std::uint32_t);
+  const std::uint64_t g = (std::uint64_t(256) << 10) / bytes_per_group;
+  return g > 0 ? g : 1;
+}
+
+}  // namespace detail
+
+// First word of a transposed copy inside a scratch block of
+// subset_scratch_size() elements: the next 64-byte boundary.
+inline std::uint32_t* subset_scratch_start(void* scratch) {
+  const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(scratch);
+  return reinterpret_cast<std::uint32_t*>((p + 63) & ~std::uintptr_t(63));
+}
+
+// The body of the parallel region, like subset_table_kernel and with the same
+// arguments, plus the scratch block (subset_scratch_size() uint32 elements,
+// or null) and the instruction set to use. Without scratch, or with
+// the scalar set, it is subset_table_kernel itself.
+//
+// With scratch, the team first fills the transposed copy (one worksharing
+// loop, ending in a barrier); then each thread takes the contiguous block of
+// i_perm that the static schedule gives it and writes only those output
+// columns, cache block by cache block of R_subset.
+template <typename word_t, typename index_t>
+void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_t> R_subset,
+                              packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
+                              std::uint8_t* contained, std::int64_t n_perm,
+                              std::uint64_t n_subset, void* scratch, simd_isa isa) {
+#if BITS_SIMD_DISPATCH
+  const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
+  if (scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
+    const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
+    const word_view_t<std::uint32_t>* S =
+        reinterpret_cast<const word_view_t<std::uint32_t>*>(R_subset.words);
+    std::uint32_t* T = subset_scratch_start(scratch);
+
+#ifdef _OPENMP
+#pragma omp for schedule(static)
+#endif
+    for (std::int64_t g = 0; g < static_cast<std::int64_t>(groups); ++g)
+      detail::transpose_group(S, elements, n_subset, static_cast<std::uint64_t>(g), T);
+
+    // This thread's block of i_perm under the static schedule.
+    std::int64_t t = 0, team = 1;
+#ifdef _OPENMP
+    t = omp_get_thread_num();
+    team = omp_get_num_threads();
+#endif
+    const std::int64_t q = n_perm > 0 ? n_perm / team : 0;
+    const std::int64_t r = n_perm > 0 ? n_perm % team : 0;
+    const std::int64_t begin = t * q + (t < r ? t : r);
+    const std::int64_t end = begin + q + (t < r ? 1 : 0);
+
+    const std::uint64_t step = detail::groups_per_block(elements);
+    for (std::uint64_t g0 = 0; g0 < groups; g0 += step) {
+      const std::uint64_t block_groups = groups - g0 < step ? groups - g0 : step;
+      const std::uint64_t first = g0 * subset_group_width;
+      const std::uint64_t last = first + block_groups * subset_group_width;
+      const std::uint64_t n_cols = (last < n_subset ? last : n_subset) - first;
+      const std::uint32_t* block = T + g0 * elements * subset_group_width;
+      for (std::int64_t i = begin; i < end; ++i) {
+        const word_view_t<std::uint32_t>* Q = reinterpret_cast<const word_view_t<std::uint32_t>*>(
+            R.column(column_index(i_perm[i])));
+        std::uint8_t* out = contained + static_cast<std::uint64_t>(i) * n_subset + first;
+        if (isa == simd_isa::avx512)
+          detail::subset_row_avx512(block, block_groups, elements, Q, out, n_cols);
+        else
+          detail::subset_row_avx2(block, block_groups, elements, Q, out, n_cols);
+      }
+    }
+    return;
+  }
+#else
+  (void)scratch;
+  (void)isa;
+#endif
+  subset_table_kernel<word_t, index_t>(i_perm, R_subset, R, words_per_column, contained, n_perm,
+                                       n_subset);
+}
+
+}  // namespace bits
+
+#endif
