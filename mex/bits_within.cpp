@@ -7,10 +7,12 @@
 // All arguments are checked before anything is created; the output is then
 // made through the host and filled by one parallel region that calls no host
 // function.
+#include <cstddef>
 #include <cstdint>
 
 #include "host_args.h"
 #include "../core/subset_table.h"
+#include "../core/subset_table_fast.h"
 
 namespace {
 
@@ -23,11 +25,19 @@ void run_subset_table(const mxArray* R_subset, const mxArray* R, const mxArray* 
   const index_t* index = host::data<index_t>(i_perm);
   const std::uint64_t n_subset = subset_view.columns;
   const std::uint64_t wpc = subset_view.words_per_column;
+  // The vector kernel works on a transposed copy of R_subset; its block comes
+  // from the host (reclaimed when the call returns) before the region starts.
+  const bits::simd_isa isa = bits::best_simd_isa();
+  const std::uint64_t scratch_elements = bits::subset_scratch_elements(
+      bits::elements_per_column<word_t>(wpc), n_subset, n_perm, isa);
+  void* scratch = scratch_elements > 0
+                      ? mxCalloc(static_cast<std::size_t>(scratch_elements), sizeof(std::uint32_t))
+                      : nullptr;
 #ifdef _OPENMP
 #pragma omp parallel
 #endif
-  bits::subset_table_kernel<word_t, index_t>(index, subset_view, ref_view, wpc, contained,
-                                             n_perm, n_subset);
+  bits::subset_table_fast_kernel<word_t, index_t>(index, subset_view, ref_view, wpc, contained,
+                                                  n_perm, n_subset, scratch, isa);
 }
 
 template <typename index_t>

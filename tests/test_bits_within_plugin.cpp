@@ -154,6 +154,31 @@ TEST_F(BitsWithin, ThreadRequestsOfEveryClassGiveTheSameTable) {
   }
 }
 
+// Tables large enough for the vector kernel (a transposed copy of R_subset),
+// with a partly filled last group of columns and both word widths.
+TEST_F(BitsWithin, VectorPathGivesTheReferenceTable) {
+  std::mt19937_64 rng(2026);
+  for (std::uint64_t rows : {33, 34}) {
+    testdata::pattern_matrix Rm(rows, 9);
+    testdata::fill_random(Rm, rng, 0.9);
+    testdata::pattern_matrix Sm(rows, 77);
+    testdata::fill_random(Sm, rng, 0.003);
+    std::vector<std::uint32_t> idx = {8, 0, 3, 3, 5, 1, 7};
+    std::vector<std::uint8_t> expected;
+    for (std::uint32_t v : idx)
+      for (std::uint64_t j = 0; j < Sm.cols; ++j)
+        expected.push_back(testdata::reference_inside(Sm.column(j), Rm.column(v), rows));
+    array_ptr Sa = u32(Sm.rows, Sm.cols, Sm.data), Ra = u32(Rm.rows, Rm.cols, Rm.data);
+    array_ptr ia = u32(1, idx.size(), idx);
+    for (std::uint16_t threads : {1, 2, 7}) {
+      array_ptr t = u16_scalar(threads);
+      const auto o = call(1, Sa.get(), Ra.get(), ia.get(), t.get());
+      ASSERT_FALSE(o.failed) << o.message;
+      EXPECT_EQ(harness::values<std::uint8_t>(o.out()), expected) << rows << " " << threads;
+    }
+  }
+}
+
 TEST_F(BitsWithin, ErrorsLeaveTheNextCallWorking) {
   array_ptr bad = f64(1, 1, {7});
   expect_error(kIndexRange, 1, S.get(), R.get(), bad.get(), two.get());
