@@ -131,34 +131,68 @@ inline void store_flags(std::uint8_t* out, const std::uint8_t* flags, std::uint6
 
 #if BITS_SIMD_DISPATCH
 
+// One group of the transposed block against the column Q, carrying on from
+// word k with the lanes' stray bits so far; returns the lanes inside Q.
+BITS_TARGET_AVX512 inline __mmask16 group_inside_avx512(const std::uint32_t* block,
+                                                        std::uint64_t elements,
+                                                        const word_view_t<std::uint32_t>* Q,
+                                                        __m512i stray, std::uint64_t k) {
+  for (; k < elements; ++k) {
+    if (_mm512_test_epi32_mask(stray, stray) == 0xFFFF) break;
+    const __m512i p = _mm512_load_si512(block + k * subset_group_width);
+    // stray | (p & ~q) in one instruction: truth table 0xF2 over (stray, q, p).
+    stray = _mm512_ternarylogic_epi32(stray, _mm512_set1_epi32(static_cast<int>(Q[k])), p, 0xF2);
+  }
+  return _mm512_testn_epi32_mask(stray, stray);
+}
+
+// Writes the flags of group g (lanes set in `inside`) to out, at most up to
+// byte n_cols: a partial group must not touch the next output column.
+BITS_TARGET_AVX512 inline void store_group_avx512(std::uint8_t* out, std::uint64_t g,
+                                                  std::uint64_t n_cols, __mmask16 inside) {
+  const __m128i flags = _mm512_maskz_cvtepi32_epi8(inside, _mm512_set1_epi32(1));
+  const std::uint64_t first = g * subset_group_width;
+  if (n_cols - first >= subset_group_width) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
+  } else {
+    alignas(16) std::uint8_t tail[subset_group_width];
+    _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
+    store_flags(out + first, tail, n_cols - first);
+  }
+}
+
 // Flags of groups 0 .. groups-1 of the transposed block T against the column
 // Q of `elements` uint32 elements; out receives n_cols bytes (16 per group,
-// fewer in the last one).
+// fewer in the last one). Four groups at a time are first tested on word 0:
+// on sparse or random data that settles all 64 columns at once, and the 64
+// zero flags go out in one store.
 BITS_TARGET_AVX512 inline void subset_row_avx512(const std::uint32_t* T, std::uint64_t groups,
                                                  std::uint64_t elements,
                                                  const word_view_t<std::uint32_t>* Q,
                                                  std::uint8_t* out, std::uint64_t n_cols) {
-  const __m512i one = _mm512_set1_epi32(1);
-  for (std::uint64_t g = 0; g < groups; ++g) {
-    const std::uint32_t* block = T + g * elements * subset_group_width;
-    __m512i stray = _mm512_setzero_si512();
-    for (std::uint64_t k = 0; k < elements; ++k) {
-      const __m512i p = _mm512_load_si512(block + k * subset_group_width);
-      // stray | (p & ~q) in one instruction: truth table 0xF2 over (stray, q, p).
-      stray = _mm512_ternarylogic_epi32(stray, _mm512_set1_epi32(static_cast<int>(Q[k])), p, 0xF2);
-      if (_mm512_test_epi32_mask(stray, stray) == 0xFFFF) break;
+  const std::uint64_t stride = elements * subset_group_width;
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i q0 = _mm512_set1_epi32(static_cast<int>(Q[0]));
+  std::uint64_t g = 0;
+  for (; g + 4 <= groups; g += 4) {
+    const std::uint32_t* block = T + g * stride;
+    const __m512i s0 = _mm512_ternarylogic_epi32(zero, q0, _mm512_load_si512(block), 0xF2);
+    const __m512i s1 = _mm512_ternarylogic_epi32(zero, q0, _mm512_load_si512(block + stride), 0xF2);
+    const __m512i s2 = _mm512_ternarylogic_epi32(zero, q0, _mm512_load_si512(block + 2 * stride), 0xF2);
+    const __m512i s3 = _mm512_ternarylogic_epi32(zero, q0, _mm512_load_si512(block + 3 * stride), 0xF2);
+    const __mmask16 all = _mm512_test_epi32_mask(s0, s0) & _mm512_test_epi32_mask(s1, s1) &
+                          _mm512_test_epi32_mask(s2, s2) & _mm512_test_epi32_mask(s3, s3);
+    if (all == 0xFFFF && n_cols - g * subset_group_width >= 4 * subset_group_width) {
+      _mm512_storeu_si512(out + g * subset_group_width, zero);
+      continue;
     }
-    const __mmask16 inside = _mm512_testn_epi32_mask(stray, stray);
-    const __m128i flags = _mm512_maskz_cvtepi32_epi8(inside, one);
-    const std::uint64_t first = g * subset_group_width;
-    if (n_cols - first >= subset_group_width) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
-    } else {
-      alignas(16) std::uint8_t tail[subset_group_width];
-      _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
-      store_flags(out + first, tail, n_cols - first);
-    }
+    store_group_avx512(out, g, n_cols, group_inside_avx512(block, elements, Q, s0, 1));
+    store_group_avx512(out, g + 1, n_cols, group_inside_avx512(block + stride, elements, Q, s1, 1));
+    store_group_avx512(out, g + 2, n_cols, group_inside_avx512(block + 2 * stride, elements, Q, s2, 1));
+    store_group_avx512(out, g + 3, n_cols, group_inside_avx512(block + 3 * stride, elements, Q, s3, 1));
   }
+  for (; g < groups; ++g)
+    store_group_avx512(out, g, n_cols, group_inside_avx512(T + g * stride, elements, Q, zero, 0));
 }
 
 // The same with two 8-lane accumulators per group.

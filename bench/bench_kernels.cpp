@@ -1,0 +1,276 @@
+// Kernel benchmarks: every way of computing one subset table, side by side,
+// timed in the same run on the same data, printed as a Markdown table of
+// times and ratios.
+//
+//   bench_kernels [--native PATH] [--repeat N] [--fast-only]
+//
+// --native PATH runs PATH (this driver built with -march=native) with
+// --fast-only and sets its fast-kernel times beside ours; --fast-only prints
+// only "shape data ms" lines of the fast kernel on one thread.
+//
+// Data (fixed seeds): R has 2,000 columns, i_perm is a shuffled 0..1999,
+// R_subset has 20,000 columns; M = 4 and 33 uint32 rows.
+//   random: R and R_subset random, bit density 0.3 (most tests end in word 0);
+//   deep:   R_subset density 0.05 against R density 0.95 (tests run long).
+// Every time is the median of N runs (default 5).
+#include <omp.h>
+
+#include <algorithm>
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../tests/pattern_data.h"
+#include "subset_table.h"
+#include "subset_table_fast.h"
+
+namespace {
+
+using testdata::pattern_matrix;
+
+constexpr std::uint64_t kSubsets = 20000;
+constexpr std::uint64_t kPerm = 2000;
+
+int g_repeat = 5;
+
+// Median time of one run in ms. Single-threaded runs are timed by the CPU
+// time of the calling thread, which other load on a shared machine does not
+// inflate; runs in a team (threads > 1) by the wall clock.
+double median_ms(const std::function<void()>& run, int threads = 1) {
+  auto now = [threads] {
+    if (threads > 1)
+      return std::chrono::duration<double, std::milli>(
+                 std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec * 1e-6;
+  };
+  std::vector<double> t;
+  run();  // warm-up: page in the output and the caches
+  for (int k = 0; k < g_repeat; ++k) {
+    const double a = now();
+    run();
+    t.push_back(now() - a);
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
+}
+
+struct instance {
+  std::string data;
+  pattern_matrix S, R;
+  std::vector<std::uint32_t> idx;
+};
+
+instance make_instance(std::uint64_t rows, bool deep) {
+  instance in;
+  in.data = deep ? "deep" : "random";
+  std::mt19937_64 rng(1000 * rows + (deep ? 1 : 0));
+  in.R = pattern_matrix(rows, kPerm);
+  in.S = pattern_matrix(rows, kSubsets);
+  testdata::fill_random(in.R, rng, deep ? 0.95 : 0.3);
+  testdata::fill_random(in.S, rng, deep ? 0.05 : 0.3);
+  for (std::uint32_t c = 0; c < kPerm; ++c) in.idx.push_back(c);
+  std::shuffle(in.idx.begin(), in.idx.end(), rng);
+  return in;
+}
+
+// One kernel run over the whole table in a team of `threads`, as the entry
+// runs it; fast = vector kernel with the transposed copy (its filling timed).
+template <typename word_t>
+void run_table(const instance& in, std::uint8_t* out, int threads, bool fast, bits::simd_isa isa,
+               std::vector<std::uint32_t>& scratch) {
+  const auto sv = bits::make_view<word_t>(in.S.data.data(), in.S.rows, in.S.cols);
+  const auto rv = bits::make_view<word_t>(in.R.data.data(), in.R.rows, in.R.cols);
+  const std::uint64_t wpc = sv.words_per_column;
+  const std::int64_t n_perm = static_cast<std::int64_t>(in.idx.size());
+  void* block = fast ? scratch.data() : nullptr;
+#pragma omp parallel num_threads(threads)
+  {
+    if (fast)
+      bits::subset_table_fast_kernel<word_t, std::uint32_t>(in.idx.data(), sv, rv, wpc, out, n_perm,
+                                                            in.S.cols, block, isa);
+    else
+      bits::subset_table_kernel<word_t, std::uint32_t>(in.idx.data(), sv, rv, wpc, out, n_perm,
+                                                       in.S.cols);
+  }
+}
+
+void run_any(const instance& in, std::uint8_t* out, int threads, bool fast, bits::simd_isa isa,
+             std::vector<std::uint32_t>& scratch) {
+  if (bits::uses_wide_words(in.S.rows))
+    run_table<std::uint64_t>(in, out, threads, fast, isa, scratch);
+  else
+    run_table<std::uint32_t>(in, out, threads, fast, isa, scratch);
+}
+
+// The branch-free std::bitset table: (s & ~r).none() for every pair, with
+// the patterns converted to bitsets beforehand (not timed).
+template <std::size_t Rows>
+struct bitset_table {
+  std::vector<std::bitset<32 * Rows>> S, R;
+  explicit bitset_table(const instance& in) {
+    auto convert = [](const pattern_matrix& m) {
+      std::vector<std::bitset<32 * Rows>> v(m.cols);
+      for (std::uint64_t c = 0; c < m.cols; ++c)
+        for (std::size_t r = 0; r < Rows; ++r)
+          for (int b = 0; b < 32; ++b)
+            if ((m.column(c)[r] >> b) & 1u) v[c].set(32 * r + b);
+      return v;
+    };
+    S = convert(in.S);
+    R = convert(in.R);
+  }
+  void run(const std::vector<std::uint32_t>& idx, std::uint8_t* out) const {
+    const std::size_t n = S.size();
+    for (std::size_t i = 0; i < idx.size(); ++i) {
+      const std::bitset<32 * Rows>& r = R[idx[i]];
+      std::uint8_t* col = out + i * n;
+      for (std::size_t j = 0; j < n; ++j) col[j] = (S[j] & ~r).none() ? 1 : 0;
+    }
+  }
+};
+
+template <std::size_t Rows>
+double time_bitset(const instance& in, std::vector<std::uint8_t>& out,
+                   const std::vector<std::uint8_t>& expected) {
+  const bitset_table<Rows> table(in);
+  const double ms = median_ms([&] { table.run(in.idx, out.data()); });
+  if (out != expected) {
+    std::fprintf(stderr, "std::bitset table differs from the straightforward one\n");
+    std::exit(1);
+  }
+  return ms;
+}
+
+struct row {
+  std::uint64_t rows;
+  std::string data;
+  double straight, bitset, fast, fast2, straight2, floor, native;
+  double fast1w, straight1w;  // one thread, wall clock, for the thread ratios
+  double ones;
+};
+
+double fast_ms(const instance& in, std::vector<std::uint8_t>& out, int threads,
+               bits::simd_isa isa, std::vector<std::uint32_t>& scratch) {
+  return median_ms([&] { run_any(in, out.data(), threads, true, isa, scratch); }, threads);
+}
+
+std::map<std::string, double> read_native(const std::string& path) {
+  std::map<std::string, double> times;
+  const std::string cmd = "'" + path + "' --fast-only --repeat " + std::to_string(g_repeat);
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return times;
+  char shape[64], data[64];
+  double ms;
+  while (std::fscanf(p, "%63s %63s %lf", shape, data, &ms) == 3)
+    times[std::string(shape) + " " + data] = ms;
+  pclose(p);
+  return times;
+}
+
+std::string cpu_model() {
+  FILE* f = std::fopen("/proc/cpuinfo", "r");
+  if (!f) return "unknown";
+  char line[512];
+  std::string model = "unknown";
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, "model name", 10) == 0) {
+      const char* colon = std::strchr(line, ':');
+      if (colon) model = colon + 2;
+      model.erase(model.find_last_not_of("\n ") + 1);
+      break;
+    }
+  std::fclose(f);
+  return model;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string native;
+  bool fast_only = false;
+  for (int a = 1; a < argc; ++a) {
+    if (!std::strcmp(argv[a], "--native") && a + 1 < argc) native = argv[++a];
+    else if (!std::strcmp(argv[a], "--repeat") && a + 1 < argc) g_repeat = std::atoi(argv[++a]);
+    else if (!std::strcmp(argv[a], "--fast-only")) fast_only = true;
+  }
+  if (g_repeat < 1) g_repeat = 1;
+  const bits::simd_isa isa = bits::best_simd_isa();
+
+  std::vector<row> rows;
+  std::map<std::string, double> native_times;
+  if (!fast_only && !native.empty()) native_times = read_native(native);
+
+  for (std::uint64_t M : {4, 33}) {
+    for (bool deep : {false, true}) {
+      const instance in = make_instance(M, deep);
+      std::vector<std::uint32_t> scratch(bits::subset_scratch_size(M, kSubsets));  // M elements per column
+      std::vector<std::uint8_t> out(kSubsets * kPerm), expected(kSubsets * kPerm);
+      const std::string key = "M=" + std::to_string(M) + " " + in.data;
+      if (fast_only) {
+        std::printf("%s %.4f\n", key.c_str(), fast_ms(in, out, 1, isa, scratch));
+        continue;
+      }
+      row r{};
+      r.rows = M;
+      r.data = in.data;
+      r.straight = median_ms([&] { run_any(in, expected.data(), 1, false, isa, scratch); });
+      r.straight2 = median_ms([&] { run_any(in, out.data(), 2, false, isa, scratch); }, 2);
+      r.straight1w = median_ms([&] { run_any(in, out.data(), 1, false, isa, scratch); }, 2);
+      r.fast = fast_ms(in, out, 1, isa, scratch);
+      if (out != expected) {
+        std::fprintf(stderr, "fast table differs from the straightforward one (%s)\n", key.c_str());
+        return 1;
+      }
+      r.fast2 = fast_ms(in, out, 2, isa, scratch);
+      r.fast1w = median_ms([&] { run_any(in, out.data(), 1, true, isa, scratch); }, 2);
+      r.bitset = M == 4 ? time_bitset<4>(in, out, expected) : time_bitset<33>(in, out, expected);
+      r.floor = median_ms([&] { std::memset(out.data(), 1, out.size()); });
+      const auto n = native_times.find(key);
+      r.native = n == native_times.end() ? 0.0 : n->second;
+      std::uint64_t ones = 0;
+      for (auto f : expected) ones += f;
+      r.ones = double(ones) / double(expected.size());
+      rows.push_back(r);
+    }
+  }
+  if (fast_only) return 0;
+
+  std::printf("## Subset table, %llu x %llu flags (R_subset columns x i_perm), times in ms\n\n",
+              static_cast<unsigned long long>(kSubsets), static_cast<unsigned long long>(kPerm));
+  std::printf("CPU: %s; vector kernel: %s; %d processors; median of %d runs; one thread timed\n"
+              "by its CPU time, the thread ratios by the wall clock\n\n",
+              cpu_model().c_str(), bits::simd_isa_name(isa), omp_get_num_procs(), g_repeat);
+  std::printf("| M | data | ones | straightforward | std::bitset | fast | memset floor | "
+              "fast 2 threads | native fast |\n|---|---|---|---|---|---|---|---|---|\n");
+  for (const row& r : rows)
+    std::printf("| %llu | %s | %.0f%% | %.1f | %.1f | %.2f | %.2f | %.2f | %s |\n",
+                static_cast<unsigned long long>(r.rows), r.data.c_str(), 100 * r.ones, r.straight,
+                r.bitset, r.fast, r.floor, r.fast2,
+                r.native > 0 ? std::to_string(r.native).substr(0, 5).c_str() : "-");
+  std::printf("\nRatios (higher is better for the fast kernel; goal in brackets):\n\n");
+  std::printf("| M | data | fast / straightforward | fast / std::bitset [>= 2] | "
+              "memset / fast [>= 0.33] | 2 threads / 1, fast [>= 1.8] | "
+              "2 threads / 1, straightforward | portable / native [>= 0.9] |\n"
+              "|---|---|---|---|---|---|---|---|\n");
+  for (const row& r : rows) {
+    const char* goal = r.data == "deep" ? ">= 8" : ">= 6";
+    char native_ratio[32] = "-";
+    if (r.native > 0) std::snprintf(native_ratio, sizeof native_ratio, "%.2f", r.native / r.fast);
+    std::printf("| %llu | %s | %.1f [%s] | %.1f | %.2f | %.2f | %.2f | %s |\n",
+                static_cast<unsigned long long>(r.rows), r.data.c_str(), r.straight / r.fast, goal,
+                r.bitset / r.fast, r.floor / r.fast, r.fast1w / r.fast2, r.straight1w / r.straight2,
+                native_ratio);
+  }
+  return 0;
+}
