@@ -72,11 +72,11 @@ inline simd_isa best_simd_isa() {
 }
 
 // Columns per group of the transposed copy, for every instruction set.
-constexpr std::uint64_t subset_group_width = 16;
+constexpr std::uint64_t vector_group_width = 16;
 
 // Largest transposed copy worth making; beyond it the straightforward kernel
-// runs rather than doubling the memory of a huge R_subset.
-constexpr std::uint64_t subset_scratch_limit_bytes = std::uint64_t(1) << 30;
+// runs rather than doubling the memory of a huge pattern matrix.
+constexpr std::uint64_t transposed_scratch_limit_bytes = std::uint64_t(1) << 30;
 
 // uint32 elements of one column, whatever the word width of the call.
 template <typename word_t>
@@ -84,25 +84,31 @@ constexpr std::uint64_t elements_per_column(std::uint64_t words_per_column) {
   return words_per_column * (sizeof(word_t) / sizeof(std::uint32_t));
 }
 
-// uint32 elements of a scratch block for the transposed copy of n_subset
+// uint32 elements of a scratch block for the transposed copy of `columns`
 // columns of `elements` uint32 elements each, with room to align it to 64
 // bytes.
-inline std::uint64_t subset_scratch_size(std::uint64_t elements, std::uint64_t n_subset) {
-  const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
-  return groups * subset_group_width * elements + 16;
+inline std::uint64_t transposed_scratch_size(std::uint64_t elements, std::uint64_t columns) {
+  const std::uint64_t groups = (columns + vector_group_width - 1) / vector_group_width;
+  return groups * vector_group_width * elements + 16;
 }
 
-// The scratch block the entry should allocate for one call: 0 when no copy
+// True when that copy has something to hold and stays within the limit.
+inline bool transposed_copy_fits(std::uint64_t elements, std::uint64_t columns) {
+  if (elements == 0 || columns == 0) return false;
+  const std::uint64_t groups = (columns + vector_group_width - 1) / vector_group_width;
+  const std::uint64_t limit = transposed_scratch_limit_bytes / sizeof(std::uint32_t);
+  return elements <= limit / (groups * vector_group_width);
+}
+
+// The scratch block bits_within should allocate for one call: 0 when no copy
 // pays (too few reference columns to amortise it, nothing to scan, no vector
 // unit) or when it would exceed the limit above.
 inline std::uint64_t subset_scratch_elements(std::uint64_t elements, std::uint64_t n_subset,
                                              std::int64_t n_perm, simd_isa isa) {
-  if (isa == simd_isa::scalar || elements == 0 || n_subset < subset_group_width || n_perm < 4)
+  if (isa == simd_isa::scalar || n_subset < vector_group_width || n_perm < 4 ||
+      !transposed_copy_fits(elements, n_subset))
     return 0;
-  const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
-  const std::uint64_t limit = subset_scratch_limit_bytes / sizeof(std::uint32_t);
-  if (elements > limit / (groups * subset_group_width)) return 0;
-  return subset_scratch_size(elements, n_subset);
+  return transposed_scratch_size(elements, n_subset);
 }
 
 namespace detail {
@@ -110,15 +116,15 @@ namespace detail {
 // Copies group g (columns 16g .. 16g+15) of the uint32 columns S into the
 // transposed block T; lanes past the last column are zero.
 inline void transpose_group(const word_view_t<std::uint32_t>* S, std::uint64_t elements,
-                            std::uint64_t n_subset, std::uint64_t g, std::uint32_t* T) {
-  std::uint32_t* block = T + g * elements * subset_group_width;
-  for (std::uint64_t lane = 0; lane < subset_group_width; ++lane) {
-    const std::uint64_t j = g * subset_group_width + lane;
-    if (j < n_subset) {
+                            std::uint64_t columns, std::uint64_t g, std::uint32_t* T) {
+  std::uint32_t* block = T + g * elements * vector_group_width;
+  for (std::uint64_t lane = 0; lane < vector_group_width; ++lane) {
+    const std::uint64_t j = g * vector_group_width + lane;
+    if (j < columns) {
       const word_view_t<std::uint32_t>* P = S + j * elements;
-      for (std::uint64_t k = 0; k < elements; ++k) block[k * subset_group_width + lane] = P[k];
+      for (std::uint64_t k = 0; k < elements; ++k) block[k * vector_group_width + lane] = P[k];
     } else {
-      for (std::uint64_t k = 0; k < elements; ++k) block[k * subset_group_width + lane] = 0;
+      for (std::uint64_t k = 0; k < elements; ++k) block[k * vector_group_width + lane] = 0;
     }
   }
 }
@@ -139,7 +145,7 @@ BITS_TARGET_AVX512 inline __mmask16 group_inside_avx512(const std::uint32_t* blo
                                                         __m512i stray, std::uint64_t k) {
   for (; k < elements; ++k) {
     if (_mm512_test_epi32_mask(stray, stray) == 0xFFFF) break;
-    const __m512i p = _mm512_load_si512(block + k * subset_group_width);
+    const __m512i p = _mm512_load_si512(block + k * vector_group_width);
     // stray | (p & ~q) in one instruction: truth table 0xF2 over (stray, q, p).
     stray = _mm512_ternarylogic_epi32(stray, _mm512_set1_epi32(static_cast<int>(Q[k])), p, 0xF2);
   }
@@ -151,11 +157,11 @@ BITS_TARGET_AVX512 inline __mmask16 group_inside_avx512(const std::uint32_t* blo
 BITS_TARGET_AVX512 inline void store_group_avx512(std::uint8_t* out, std::uint64_t g,
                                                   std::uint64_t n_cols, __mmask16 inside) {
   const __m128i flags = _mm512_maskz_cvtepi32_epi8(inside, _mm512_set1_epi32(1));
-  const std::uint64_t first = g * subset_group_width;
-  if (n_cols - first >= subset_group_width) {
+  const std::uint64_t first = g * vector_group_width;
+  if (n_cols - first >= vector_group_width) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
   } else {
-    alignas(16) std::uint8_t tail[subset_group_width];
+    alignas(16) std::uint8_t tail[vector_group_width];
     _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
     store_flags(out + first, tail, n_cols - first);
   }
@@ -170,7 +176,7 @@ BITS_TARGET_AVX512 inline void subset_row_avx512(const std::uint32_t* T, std::ui
                                                  std::uint64_t elements,
                                                  const word_view_t<std::uint32_t>* Q,
                                                  std::uint8_t* out, std::uint64_t n_cols) {
-  const std::uint64_t stride = elements * subset_group_width;
+  const std::uint64_t stride = elements * vector_group_width;
   const __m512i zero = _mm512_setzero_si512();
   const __m512i q0 = _mm512_set1_epi32(static_cast<int>(Q[0]));
   std::uint64_t g = 0;
@@ -182,8 +188,8 @@ BITS_TARGET_AVX512 inline void subset_row_avx512(const std::uint32_t* T, std::ui
     const __m512i s3 = _mm512_ternarylogic_epi32(zero, q0, _mm512_load_si512(block + 3 * stride), 0xF2);
     const __mmask16 all = _mm512_test_epi32_mask(s0, s0) & _mm512_test_epi32_mask(s1, s1) &
                           _mm512_test_epi32_mask(s2, s2) & _mm512_test_epi32_mask(s3, s3);
-    if (all == 0xFFFF && n_cols - g * subset_group_width >= 4 * subset_group_width) {
-      _mm512_storeu_si512(out + g * subset_group_width, zero);
+    if (all == 0xFFFF && n_cols - g * vector_group_width >= 4 * vector_group_width) {
+      _mm512_storeu_si512(out + g * vector_group_width, zero);
       continue;
     }
     store_group_avx512(out, g, n_cols, group_inside_avx512(block, elements, Q, s0, 1));
@@ -202,11 +208,11 @@ BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64
                                              std::uint8_t* out, std::uint64_t n_cols) {
   const __m256i zero = _mm256_setzero_si256();
   for (std::uint64_t g = 0; g < groups; ++g) {
-    const std::uint32_t* block = T + g * elements * subset_group_width;
+    const std::uint32_t* block = T + g * elements * vector_group_width;
     __m256i stray_lo = zero, stray_hi = zero;
     for (std::uint64_t k = 0; k < elements; ++k) {
       const __m256i q = _mm256_set1_epi32(static_cast<int>(Q[k]));
-      const std::uint32_t* row = block + k * subset_group_width;
+      const std::uint32_t* row = block + k * vector_group_width;
       stray_lo = _mm256_or_si256(
           stray_lo, _mm256_andnot_si256(q, _mm256_load_si256(reinterpret_cast<const __m256i*>(row))));
       stray_hi = _mm256_or_si256(
@@ -222,11 +228,11 @@ BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64
     const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(in_lo, in_hi), 0xD8);
     const __m128i flags = _mm_packs_epi16(_mm256_castsi256_si128(words),
                                           _mm256_extracti128_si256(words, 1));
-    const std::uint64_t first = g * subset_group_width;
-    if (n_cols - first >= subset_group_width) {
+    const std::uint64_t first = g * vector_group_width;
+    if (n_cols - first >= vector_group_width) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
     } else {
-      alignas(16) std::uint8_t tail[subset_group_width];
+      alignas(16) std::uint8_t tail[vector_group_width];
       _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
       store_flags(out + first, tail, n_cols - first);
     }
@@ -239,7 +245,7 @@ BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64
 // the per-core cache (about 256 KiB) while every reference column of the
 // thread streams over them.
 inline std::uint64_t groups_per_block(std::uint64_t elements) {
-  const std::uint64_t bytes_per_group = elements * subset_group_width * sizeof(std::uint32_t);
+  const std::uint64_t bytes_per_group = elements * vector_group_width * sizeof(std::uint32_t);
   const std::uint64_t g = (std::uint64_t(256) << 10) / bytes_per_group;
   return g > 0 ? g : 1;
 }
@@ -247,14 +253,14 @@ inline std::uint64_t groups_per_block(std::uint64_t elements) {
 }  // namespace detail
 
 // First word of a transposed copy inside a scratch block of
-// subset_scratch_size() elements: the next 64-byte boundary.
-inline std::uint32_t* subset_scratch_start(void* scratch) {
+// transposed_scratch_size() elements: the next 64-byte boundary.
+inline std::uint32_t* transposed_scratch_start(void* scratch) {
   const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(scratch);
   return reinterpret_cast<std::uint32_t*>((p + 63) & ~std::uintptr_t(63));
 }
 
 // The body of the parallel region, like subset_table_kernel and with the same
-// arguments, plus the scratch block (subset_scratch_size() uint32 elements,
+// arguments, plus the scratch block (transposed_scratch_size() uint32 elements,
 // or null) and the instruction set to use. Without scratch, or with
 // the scalar set, it is subset_table_kernel itself.
 //
@@ -270,10 +276,10 @@ void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
   if (scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
-    const std::uint64_t groups = (n_subset + subset_group_width - 1) / subset_group_width;
+    const std::uint64_t groups = (n_subset + vector_group_width - 1) / vector_group_width;
     const word_view_t<std::uint32_t>* S =
         reinterpret_cast<const word_view_t<std::uint32_t>*>(R_subset.words);
-    std::uint32_t* T = subset_scratch_start(scratch);
+    std::uint32_t* T = transposed_scratch_start(scratch);
 
 #ifdef _OPENMP
 #pragma omp for schedule(static)
@@ -295,10 +301,10 @@ void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_
     const std::uint64_t step = detail::groups_per_block(elements);
     for (std::uint64_t g0 = 0; g0 < groups; g0 += step) {
       const std::uint64_t block_groups = groups - g0 < step ? groups - g0 : step;
-      const std::uint64_t first = g0 * subset_group_width;
-      const std::uint64_t last = first + block_groups * subset_group_width;
+      const std::uint64_t first = g0 * vector_group_width;
+      const std::uint64_t last = first + block_groups * vector_group_width;
       const std::uint64_t n_cols = (last < n_subset ? last : n_subset) - first;
-      const std::uint32_t* block = T + g0 * elements * subset_group_width;
+      const std::uint32_t* block = T + g0 * elements * vector_group_width;
       for (std::int64_t i = begin; i < end; ++i) {
         const word_view_t<std::uint32_t>* Q = reinterpret_cast<const word_view_t<std::uint32_t>*>(
             R.column(column_index(i_perm[i])));

@@ -40,7 +40,7 @@ std::vector<std::uint8_t> run(const pattern_matrix& S, const pattern_matrix& R,
     const auto rv = bits::make_view<W>(R.data.data(), R.rows, R.cols);
     const std::uint64_t wpc = sv.words_per_column;
     std::vector<std::uint32_t> scratch(
-        bits::subset_scratch_size(bits::elements_per_column<W>(wpc), S.cols), 0xDEADBEEF);
+        bits::transposed_scratch_size(bits::elements_per_column<W>(wpc), S.cols), 0xDEADBEEF);
     void* block = fast ? scratch.data() : nullptr;
 #pragma omp parallel num_threads(threads)
     {
