@@ -76,16 +76,34 @@ struct walk_scratch {
   std::uint32_t* node_stack;
 };
 
+// Scans the columns first .. last of R for an inner column of the pair (a, b)
+// whose union mask is `mask`: a column inside the union that is neither a nor
+// b. Stops at the first one. This is the scan of the straightforward walk;
+// tree_adjacency_fast.h has a vector one with the same answers.
+template <typename word_t>
+struct scalar_column_scan {
+  packed_pattern_matrix<word_t> R;
+  std::uint64_t words_per_column;
+  bool operator()(std::uint64_t first, std::uint64_t last, std::uint64_t a, std::uint64_t b,
+                  const word_t* mask) const {
+    for (std::uint64_t c = first; c <= last; ++c)
+      if (pattern_inside_union<word_t>(R.column(c), mask, words_per_column) && c != a && c != b)
+        return true;
+    return false;
+  }
+};
+
 // The walk for one pair: true when an inner column is found at an open node.
 // Open nodes are pushed on the way down; a node's listed columns are scanned
 // when the walk leaves its subtree (post-order), and the walk ends at the
 // first inner column. Needs a tree that passed check_tree_layout, ranges that
 // passed leaf_ranges_inside, and a stack of at least depth + 1 slots.
-template <typename word_t>
+// `scan` looks for an inner column among the columns that a node lists.
+template <typename word_t, typename scan_t = scalar_column_scan<word_t>>
 bool tree_walk(std::uint64_t a, std::uint64_t b, packed_pattern_matrix<word_t> R_tree,
                packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
                std::uint64_t n_nodes, const std::uint64_t* i_leaf, const std::uint32_t* i_node,
-               walk_scratch<word_t> scratch) {
+               walk_scratch<word_t> scratch, const scan_t& scan) {
   word_t* mask = scratch.mask;
   std::uint32_t* node_stack = scratch.node_stack;
   union_mask<word_t>(R.column(a), R.column(b), words_per_column, mask);
@@ -105,14 +123,7 @@ bool tree_walk(std::uint64_t a, std::uint64_t b, packed_pattern_matrix<word_t> R
     while (depth > 0 && i_node[node_stack[depth]] <= l) {
       const std::uint64_t t = node_stack[depth];
       const std::uint64_t first = i_leaf[2 * t], last = i_leaf[2 * t + 1];
-      bool found = false;
-      for (std::uint64_t c = first; c <= last; ++c) {
-        if (pattern_inside_union<word_t>(R.column(c), mask, words_per_column) && c != a &&
-            c != b) {
-          found = true;
-          break;
-        }
-      }
+      const bool found = first <= last && scan(first, last, a, b, mask);
       --depth;
       if (found) return true;
     }
@@ -128,13 +139,15 @@ bool tree_walk(std::uint64_t a, std::uint64_t b, packed_pattern_matrix<word_t> R
 //
 // Preconditions (checked by the entry, not here): every pair element names a
 // column of R, the tree passed check_tree_layout with depth `tree_depth`, and
-// the ranges passed leaf_ranges_inside.
-template <typename word_t, typename index_t>
-void tree_adjacency_kernel(const index_t* j_comb, packed_pattern_matrix<word_t> R_tree,
-                           packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
-                           std::uint8_t* adjacent, std::uint64_t n_nodes,
-                           const std::uint64_t* i_leaf, const std::uint32_t* i_node,
-                           std::int64_t n_comb, std::uint64_t tree_depth, int* scratch_failed) {
+// the ranges passed leaf_ranges_inside. `scan` looks for inner columns among
+// the columns a node lists (tree_walk).
+template <typename word_t, typename index_t, typename scan_t>
+void tree_adjacency_scan_kernel(const index_t* j_comb, packed_pattern_matrix<word_t> R_tree,
+                                packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
+                                std::uint8_t* adjacent, std::uint64_t n_nodes,
+                                const std::uint64_t* i_leaf, const std::uint32_t* i_node,
+                                std::int64_t n_comb, std::uint64_t tree_depth,
+                                int* scratch_failed, const scan_t& scan) {
   const std::size_t mask_bytes = words_per_column * sizeof(word_t);
   const std::size_t stack_bytes = (tree_depth + 1) * sizeof(std::uint32_t);
   char* block = static_cast<char*>(std::malloc(mask_bytes + stack_bytes));
@@ -158,10 +171,23 @@ void tree_adjacency_kernel(const index_t* j_comb, packed_pattern_matrix<word_t> 
     const std::uint64_t a = column_index(j_comb[2 * i]);
     const std::uint64_t b = column_index(j_comb[2 * i + 1]);
     const bool found = tree_walk<word_t>(a, b, R_tree, R, words_per_column, n_nodes, i_leaf,
-                                         i_node, scratch);
+                                         i_node, scratch, scan);
     adjacent[i] = found ? 0 : 1;
   }
   std::free(block);
+}
+
+// The kernel with the straightforward column scan.
+template <typename word_t, typename index_t>
+void tree_adjacency_kernel(const index_t* j_comb, packed_pattern_matrix<word_t> R_tree,
+                           packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
+                           std::uint8_t* adjacent, std::uint64_t n_nodes,
+                           const std::uint64_t* i_leaf, const std::uint32_t* i_node,
+                           std::int64_t n_comb, std::uint64_t tree_depth, int* scratch_failed) {
+  tree_adjacency_scan_kernel<word_t, index_t>(j_comb, R_tree, R, words_per_column, adjacent,
+                                              n_nodes, i_leaf, i_node, n_comb, tree_depth,
+                                              scratch_failed,
+                                              scalar_column_scan<word_t>{R, words_per_column});
 }
 
 }  // namespace bits

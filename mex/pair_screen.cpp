@@ -10,10 +10,12 @@
 // values that keep the tree walk inside the arrays and make it end. Only then
 // is the output created and filled by one parallel region that calls no host
 // function; a thread that could not get its scratch is reported after it.
+#include <cstddef>
 #include <cstdint>
 
 #include "host_args.h"
 #include "../core/tree_adjacency.h"
+#include "../core/tree_adjacency_fast.h"
 
 namespace {
 
@@ -35,12 +37,20 @@ int run_tree_adjacency(const tree_args& in, std::uint8_t* adjacent, std::int64_t
   const index_t* pairs = host::data<index_t>(in.j_comb);
   const std::uint64_t wpc = ref_view.words_per_column;
   int scratch_failed = 0;
+  // The vector column scan works on a transposed copy of R; its block comes
+  // from the host (reclaimed when the call returns) before the region starts.
+  const bits::simd_isa isa = bits::best_simd_isa();
+  const std::uint64_t copy_elements = bits::pair_scratch_elements(
+      bits::elements_per_column<word_t>(wpc), ref_view.columns, n_comb, isa);
+  void* copy = copy_elements > 0
+                   ? mxCalloc(static_cast<std::size_t>(copy_elements), sizeof(std::uint32_t))
+                   : nullptr;
 #ifdef _OPENMP
 #pragma omp parallel
 #endif
-  bits::tree_adjacency_kernel<word_t, index_t>(pairs, tree_view, ref_view, wpc, adjacent,
-                                               in.n_nodes, in.i_leaf, in.i_node, n_comb,
-                                               in.depth, &scratch_failed);
+  bits::tree_adjacency_fast_kernel<word_t, index_t>(pairs, tree_view, ref_view, wpc, adjacent,
+                                                    in.n_nodes, in.i_leaf, in.i_node, n_comb,
+                                                    in.depth, &scratch_failed, copy, isa);
   return scratch_failed;
 }
 
