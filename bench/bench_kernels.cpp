@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "../tests/pattern_data.h"
+#include "bench_timing.h"
 #include "subset_table.h"
 #include "subset_table_fast.h"
 
@@ -39,31 +40,6 @@ using testdata::pattern_matrix;
 
 constexpr std::uint64_t kSubsets = 20000;
 constexpr std::uint64_t kPerm = 2000;
-
-int g_repeat = 5;
-
-// Median time of one run in ms. Single-threaded runs are timed by the CPU
-// time of the calling thread, which other load on a shared machine does not
-// inflate; runs in a team (threads > 1) by the wall clock.
-double median_ms(const std::function<void()>& run, int threads = 1) {
-  auto now = [threads] {
-    if (threads > 1)
-      return std::chrono::duration<double, std::milli>(
-                 std::chrono::steady_clock::now().time_since_epoch()).count();
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec * 1e-6;
-  };
-  std::vector<double> t;
-  run();  // warm-up: page in the output and the caches
-  for (int k = 0; k < g_repeat; ++k) {
-    const double a = now();
-    run();
-    t.push_back(now() - a);
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
 
 struct instance {
   std::string data;
@@ -144,7 +120,7 @@ template <std::size_t Rows>
 double time_bitset(const instance& in, std::vector<std::uint8_t>& out,
                    const std::vector<std::uint8_t>& expected) {
   const bitset_table<Rows> table(in);
-  const double ms = median_ms([&] { table.run(in.idx, out.data()); });
+  const double ms = bench::median_ms([&] { table.run(in.idx, out.data()); });
   if (out != expected) {
     std::fprintf(stderr, "std::bitset table differs from the straightforward one\n");
     std::exit(1);
@@ -162,12 +138,12 @@ struct row {
 
 double fast_ms(const instance& in, std::vector<std::uint8_t>& out, int threads,
                bits::simd_isa isa, std::vector<std::uint32_t>& scratch) {
-  return median_ms([&] { run_any(in, out.data(), threads, true, isa, scratch); }, threads);
+  return bench::median_ms([&] { run_any(in, out.data(), threads, true, isa, scratch); }, threads);
 }
 
 std::map<std::string, double> read_native(const std::string& path) {
   std::map<std::string, double> times;
-  const std::string cmd = "'" + path + "' --fast-only --repeat " + std::to_string(g_repeat);
+  const std::string cmd = "'" + path + "' --fast-only --repeat " + std::to_string(bench::repeat);
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return times;
   char shape[64], data[64];
@@ -178,22 +154,6 @@ std::map<std::string, double> read_native(const std::string& path) {
   return times;
 }
 
-std::string cpu_model() {
-  FILE* f = std::fopen("/proc/cpuinfo", "r");
-  if (!f) return "unknown";
-  char line[512];
-  std::string model = "unknown";
-  while (std::fgets(line, sizeof line, f))
-    if (std::strncmp(line, "model name", 10) == 0) {
-      const char* colon = std::strchr(line, ':');
-      if (colon) model = colon + 2;
-      model.erase(model.find_last_not_of("\n ") + 1);
-      break;
-    }
-  std::fclose(f);
-  return model;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,10 +161,10 @@ int main(int argc, char** argv) {
   bool fast_only = false;
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--native") && a + 1 < argc) native = argv[++a];
-    else if (!std::strcmp(argv[a], "--repeat") && a + 1 < argc) g_repeat = std::atoi(argv[++a]);
+    else if (!std::strcmp(argv[a], "--repeat") && a + 1 < argc) bench::repeat = std::atoi(argv[++a]);
     else if (!std::strcmp(argv[a], "--fast-only")) fast_only = true;
   }
-  if (g_repeat < 1) g_repeat = 1;
+  if (bench::repeat < 1) bench::repeat = 1;
   const bits::simd_isa isa = bits::best_simd_isa();
 
   std::vector<row> rows;
@@ -214,7 +174,7 @@ int main(int argc, char** argv) {
   for (std::uint64_t M : {4, 33}) {
     for (bool deep : {false, true}) {
       const instance in = make_instance(M, deep);
-      std::vector<std::uint32_t> scratch(bits::subset_scratch_size(M, kSubsets));  // M elements per column
+      std::vector<std::uint32_t> scratch(bits::transposed_scratch_size(M, kSubsets));  // M elements per column
       std::vector<std::uint8_t> out(kSubsets * kPerm), expected(kSubsets * kPerm);
       const std::string key = "M=" + std::to_string(M) + " " + in.data;
       if (fast_only) {
@@ -224,18 +184,18 @@ int main(int argc, char** argv) {
       row r{};
       r.rows = M;
       r.data = in.data;
-      r.straight = median_ms([&] { run_any(in, expected.data(), 1, false, isa, scratch); });
-      r.straight2 = median_ms([&] { run_any(in, out.data(), 2, false, isa, scratch); }, 2);
-      r.straight1w = median_ms([&] { run_any(in, out.data(), 1, false, isa, scratch); }, 2);
+      r.straight = bench::median_ms([&] { run_any(in, expected.data(), 1, false, isa, scratch); });
+      r.straight2 = bench::median_ms([&] { run_any(in, out.data(), 2, false, isa, scratch); }, 2);
+      r.straight1w = bench::median_ms([&] { run_any(in, out.data(), 1, false, isa, scratch); }, 2);
       r.fast = fast_ms(in, out, 1, isa, scratch);
       if (out != expected) {
         std::fprintf(stderr, "fast table differs from the straightforward one (%s)\n", key.c_str());
         return 1;
       }
       r.fast2 = fast_ms(in, out, 2, isa, scratch);
-      r.fast1w = median_ms([&] { run_any(in, out.data(), 1, true, isa, scratch); }, 2);
+      r.fast1w = bench::median_ms([&] { run_any(in, out.data(), 1, true, isa, scratch); }, 2);
       r.bitset = M == 4 ? time_bitset<4>(in, out, expected) : time_bitset<33>(in, out, expected);
-      r.floor = median_ms([&] { std::memset(out.data(), 1, out.size()); });
+      r.floor = bench::median_ms([&] { std::memset(out.data(), 1, out.size()); });
       const auto n = native_times.find(key);
       r.native = n == native_times.end() ? 0.0 : n->second;
       std::uint64_t ones = 0;
@@ -250,7 +210,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(kSubsets), static_cast<unsigned long long>(kPerm));
   std::printf("CPU: %s; vector kernel: %s; %d processors; median of %d runs; one thread timed\n"
               "by its CPU time, the thread ratios by the wall clock\n\n",
-              cpu_model().c_str(), bits::simd_isa_name(isa), omp_get_num_procs(), g_repeat);
+              bench::cpu_model().c_str(), bits::simd_isa_name(isa), omp_get_num_procs(), bench::repeat);
   std::printf("| M | data | ones | straightforward | std::bitset | fast | memset floor | "
               "fast 2 threads | native fast |\n|---|---|---|---|---|---|---|---|---|\n");
   for (const row& r : rows)
