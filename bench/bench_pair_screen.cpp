@@ -8,7 +8,7 @@
 // Random data (fixed seeds): R has 4,000 columns of M = 4 and 33 uint32 rows,
 // bit density 0.3, so nearly every pair is adjacent and every scan runs to
 // its end; 4,000 random pairs; the tree splits the columns on one bit per
-// node down to leaves of at most 8 columns, each node's pattern the AND of
+// node down to leaves of at most 64 columns, each node's pattern the AND of
 // its columns. Single-threaded times are the calling thread's CPU time, the
 // thread ratios wall-clock; medians of N runs (default 5).
 #include <omp.h>
@@ -41,6 +41,8 @@ struct instance {
 
 // Bit-splitting tree: R's columns are reordered so that each leaf lists one
 // contiguous range; inner nodes list nothing.
+constexpr std::uint64_t kLeaf = 64;  // most columns a leaf lists
+
 struct tree_builder {
   const pattern_matrix& in;
   pattern_matrix& out;
@@ -58,13 +60,13 @@ struct tree_builder {
     node_pattern.insert(node_pattern.end(), all.begin(), all.end());
     // The bit that splits the columns most evenly.
     std::uint64_t best_bit = 0, best_gap = cols.size();
-    for (std::uint64_t bit = 0; bit < 32 * M && cols.size() > 8; ++bit) {
+    for (std::uint64_t bit = 0; bit < 32 * M && cols.size() > kLeaf; ++bit) {
       std::uint64_t n = 0;
       for (std::uint64_t c : cols) n += (in.column(c)[bit / 32] >> (bit % 32)) & 1u;
       const std::uint64_t gap = n > cols.size() - n ? 2 * n - cols.size() : cols.size() - 2 * n;
       if (n > 0 && n < cols.size() && gap < best_gap) best_gap = gap, best_bit = bit;
     }
-    if (cols.size() <= 8 || best_gap == cols.size()) {
+    if (cols.size() <= kLeaf || best_gap == cols.size()) {
       t.i_leaf.push_back(placed);
       t.i_leaf.push_back(placed + cols.size() - 1);
       for (std::uint64_t c : cols) {

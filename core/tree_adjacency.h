@@ -76,14 +76,19 @@ struct walk_scratch {
   std::uint32_t* node_stack;
 };
 
-// Scans the columns first .. last of R for an inner column of the pair (a, b)
-// whose union mask is `mask`: a column inside the union that is neither a nor
-// b. Stops at the first one. This is the scan of the straightforward walk;
-// tree_adjacency_fast.h has a vector one with the same answers.
+// The two tests of the walk. inside(P, mask): pattern P (a node's) lies
+// inside the union whose complement is `mask`. The call operator scans the
+// columns first .. last of R for an inner column of the pair (a, b): a column
+// inside the union that is neither a nor b, stopping at the first one. These
+// are the straightforward tests; tree_adjacency_fast.h has vector ones with
+// the same answers.
 template <typename word_t>
 struct scalar_column_scan {
   packed_pattern_matrix<word_t> R;
   std::uint64_t words_per_column;
+  bool inside(const word_view_t<word_t>* P, const word_t* mask) const {
+    return pattern_inside_union<word_t>(P, mask, words_per_column);
+  }
   bool operator()(std::uint64_t first, std::uint64_t last, std::uint64_t a, std::uint64_t b,
                   const word_t* mask) const {
     for (std::uint64_t c = first; c <= last; ++c)
@@ -113,7 +118,7 @@ bool tree_walk(std::uint64_t a, std::uint64_t b, packed_pattern_matrix<word_t> R
   node_stack[0] = 0;
   for (;;) {
     if (l >= n_nodes) return false;
-    if (pattern_inside_union<word_t>(R_tree.column(l), mask, words_per_column)) {
+    if (scan.inside(R_tree.column(l), mask)) {
       node_stack[++depth] = l;
       ++l;
     } else {

@@ -92,21 +92,64 @@ BITS_TARGET_AVX2 inline bool inner_column_avx2(const std::uint32_t* T, std::uint
   return false;
 }
 
+// P (of `elements` uint32 elements) lies inside the union whose complement
+// is `mask`: 16 elements per step, the last step masked to the rest.
+BITS_TARGET_AVX512 inline bool inside_union_avx512(const word_view_t<std::uint32_t>* P,
+                                                   const word_view_t<std::uint32_t>* mask,
+                                                   std::uint64_t elements) {
+  for (std::uint64_t e = 0; e < elements; e += vector_group_width) {
+    const std::uint64_t rest = elements - e;
+    const __mmask16 live = rest >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << rest) - 1);
+    const __m512i p = _mm512_maskz_loadu_epi32(live, P + e);
+    const __m512i m = _mm512_maskz_loadu_epi32(live, mask + e);
+    if (_mm512_test_epi32_mask(p, m)) return false;
+  }
+  return true;
+}
+
+BITS_TARGET_AVX2 inline bool inside_union_avx2(const word_view_t<std::uint32_t>* P,
+                                               const word_view_t<std::uint32_t>* mask,
+                                               std::uint64_t elements) {
+  std::uint64_t e = 0;
+  for (; e + 8 <= elements; e += 8) {
+    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P + e));
+    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mask + e));
+    if (!_mm256_testz_si256(p, m)) return false;
+  }
+  for (; e < elements; ++e)
+    if (P[e] & mask[e]) return false;
+  return true;
+}
+
 #endif  // BITS_SIMD_DISPATCH
 
 }  // namespace detail
 
 // Ranges shorter than this go to the straightforward scan: a vector group
 // costs more than a few scalar tests that mostly end in word 0.
-constexpr std::uint64_t vector_scan_min_columns = 8;
+constexpr std::uint64_t vector_scan_min_columns = 4;
+// Node patterns shorter than this (uint32 elements) are tested word by word.
+constexpr std::uint64_t vector_inside_min_elements = 16;
 
-// The column scan on the transposed copy T of R.
+// The walk's tests on the transposed copy T of R: node patterns a vector at a
+// time when they are long, column ranges 16 columns at a time.
 template <typename word_t>
 struct vector_column_scan {
   scalar_column_scan<word_t> scalar;
   const std::uint32_t* T;
   std::uint64_t elements;
   simd_isa isa;
+  bool inside(const word_view_t<word_t>* P, const word_t* mask) const {
+#if BITS_SIMD_DISPATCH
+    if (elements >= vector_inside_min_elements) {
+      const auto* p = reinterpret_cast<const word_view_t<std::uint32_t>*>(P);
+      const auto* m = reinterpret_cast<const word_view_t<std::uint32_t>*>(mask);
+      return isa == simd_isa::avx512 ? detail::inside_union_avx512(p, m, elements)
+                                     : detail::inside_union_avx2(p, m, elements);
+    }
+#endif
+    return scalar.inside(P, mask);
+  }
   bool operator()(std::uint64_t first, std::uint64_t last, std::uint64_t a, std::uint64_t b,
                   const word_t* mask) const {
 #if BITS_SIMD_DISPATCH
