@@ -3,7 +3,7 @@
 // against the vector one, and one thread against two, on random patterns and
 // on pair-screen instances saved by extreme_rays (PSCREEN1 files).
 //
-//   bench_pair_screen [--repeat N] [instance files...]
+//   bench_pair_screen [--repeat N] [instance files or folders of .pscreen files...]
 //
 // Random data (fixed seeds): R has 4,000 columns of M = 4 and 33 uint32 rows,
 // bit density 0.3, so nearly every pair is adjacent and every scan runs to
@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -198,9 +199,21 @@ int main(int argc, char** argv) {
       bench::repeat = std::max(1, std::atoi(argv[++a]));
       continue;
     }
-    instance t;
-    if (read_instance(argv[a], t)) instances.push_back(std::move(t));
-    else std::fprintf(stderr, "bench_pair_screen: cannot read %s\n", argv[a]);
+    // A folder stands for the .pscreen files in it.
+    std::vector<std::string> files;
+    std::error_code ec;
+    if (std::filesystem::is_directory(argv[a], ec)) {
+      for (const auto& e : std::filesystem::directory_iterator(argv[a], ec))
+        if (e.path().extension() == ".pscreen") files.push_back(e.path().string());
+      std::sort(files.begin(), files.end());
+    } else if (std::filesystem::exists(argv[a], ec)) {
+      files.push_back(argv[a]);
+    }
+    for (const std::string& f : files) {
+      instance t;
+      if (read_instance(f.c_str(), t)) instances.push_back(std::move(t));
+      else std::fprintf(stderr, "bench_pair_screen: cannot read %s\n", f.c_str());
+    }
   }
   const bits::simd_isa isa = bits::best_simd_isa();
 
