@@ -1,8 +1,7 @@
-function files = bench_instances(folder)
+function bench_instances(folder)
   % Writes realistic pair-screen instances for the benchmarks into `folder`:
   % the step with the most candidate pairs of extreme_rays runs (its 'save'
-  % option). Returns the file names; none when extreme_rays is not on the path.
-  files = {};
+  % option). Writes nothing when extreme_rays is not on the path.
   if exist('extreme_rays') ~= 2 || exist('pattern_tree') ~= 2
     printf('bench_instances: extreme_rays or pattern_tree not on the path, no realistic instances\n');
     return;
@@ -20,7 +19,6 @@ function files = bench_instances(folder)
   for i = 1:numel(cones)
     [name, A] = cones{i}{:};
     file = fullfile(folder, [name '.pscreen']);
-    files{end + 1} = file;
     if exist(file, 'file')
       continue;  % made by an earlier run: the same seeds give the same instance
     end
