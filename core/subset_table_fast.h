@@ -202,6 +202,12 @@ BITS_TARGET_AVX512 inline void subset_row_avx512(const std::uint32_t* T, std::ui
     store_group_avx512(out, g, n_cols, group_inside_avx512(T + g * stride, elements, Q, zero, 0));
 }
 
+// Lane-wise unsigned minimum (the zero-masked form: GCC 12 warns about the
+// undefined source of the plain one).
+BITS_TARGET_AVX512 inline __m512i min_u32_avx512(__m512i a, __m512i b) {
+  return _mm512_maskz_min_epu32(0xFFFF, a, b);
+}
+
 // One group against four columns of R at once, carrying on from word k with
 // the stray bits s[0..3] so far: every word of the group loaded serves four
 // tests. inside[j] receives the lanes inside Q[j].
@@ -214,9 +220,8 @@ BITS_TARGET_AVX512 inline void group_inside4_avx512(const std::uint32_t* block,
   for (; k < elements; ++k) {
     // The exit test costs as much as a word: after word 1, every 4th word.
     if (k < 2 || k % 4 == 0) {
-      const __mmask16 all = _mm512_test_epi32_mask(s0, s0) & _mm512_test_epi32_mask(s1, s1) &
-                            _mm512_test_epi32_mask(s2, s2) & _mm512_test_epi32_mask(s3, s3);
-      if (all == 0xFFFF) break;
+      const __m512i least = min_u32_avx512(min_u32_avx512(s0, s1), min_u32_avx512(s2, s3));
+      if (_mm512_test_epi32_mask(least, least) == 0xFFFF) break;
     }
     const __m512i p = _mm512_load_si512(block + k * vector_group_width);
     s0 = _mm512_ternarylogic_epi32(s0, _mm512_set1_epi32(static_cast<int>(Q[0][k])), p, 0xF2);
@@ -246,15 +251,17 @@ BITS_TARGET_AVX512 inline void subset_rows4_avx512(const std::uint32_t* T, std::
   for (; g + 4 <= groups; g += 4) {
     const std::uint32_t* block = T + g * stride;
     __m512i s[4][4];  // [group][reference column], after word 0
-    __mmask16 all = 0xFFFF;
+    // A lane of the unsigned minimum is 0 when that lane of some s is.
+    __m512i least = _mm512_set1_epi32(-1);
     for (int x = 0; x < 4; ++x) {
       const __m512i p = _mm512_load_si512(block + x * stride);
       for (int j = 0; j < 4; ++j) {
         s[x][j] = _mm512_ternarylogic_epi32(zero, q0[j], p, 0xF2);
-        all &= _mm512_test_epi32_mask(s[x][j], s[x][j]);
+        least = min_u32_avx512(least, s[x][j]);
       }
     }
-    if (all == 0xFFFF && n_cols - g * vector_group_width >= 4 * vector_group_width) {
+    if (_mm512_test_epi32_mask(least, least) == 0xFFFF &&
+        n_cols - g * vector_group_width >= 4 * vector_group_width) {
       for (int j = 0; j < 4; ++j) _mm512_storeu_si512(out[j] + g * vector_group_width, zero);
       continue;
     }
