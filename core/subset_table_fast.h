@@ -129,13 +129,21 @@ inline void transpose_group(const word_view_t<std::uint32_t>* S, std::uint64_t e
   }
 }
 
-// Writes the first n (at most 16) of the 16 flag bytes in `flags` to out; a
-// partial group must not touch the bytes after the output column.
-inline void store_flags(std::uint8_t* out, const std::uint8_t* flags, std::uint64_t n) {
-  std::memcpy(out, flags, static_cast<std::size_t>(n));
-}
-
 #if BITS_SIMD_DISPATCH
+
+// Writes the 16 flag bytes of group g to out, at most up to byte n_cols: a
+// partial group must not touch the bytes after the output column.
+inline void store_group_flags(std::uint8_t* out, std::uint64_t g, std::uint64_t n_cols,
+                              __m128i flags) {
+  const std::uint64_t first = g * vector_group_width;
+  if (n_cols - first >= vector_group_width) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
+  } else {
+    alignas(16) std::uint8_t tail[vector_group_width];
+    _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
+    std::memcpy(out + first, tail, static_cast<std::size_t>(n_cols - first));
+  }
+}
 
 // One group of the transposed block against the column Q, carrying on from
 // word k with the lanes' stray bits so far; returns the lanes inside Q.
@@ -153,19 +161,10 @@ BITS_TARGET_AVX512 inline __mmask16 group_inside_avx512(const std::uint32_t* blo
   return _mm512_testn_epi32_mask(stray, stray);
 }
 
-// Writes the flags of group g (lanes set in `inside`) to out, at most up to
-// byte n_cols: a partial group must not touch the next output column.
+// Writes the flags of group g (lanes set in `inside`), as store_group_flags.
 BITS_TARGET_AVX512 inline void store_group_avx512(std::uint8_t* out, std::uint64_t g,
                                                   std::uint64_t n_cols, __mmask16 inside) {
-  const __m128i flags = _mm512_maskz_cvtepi32_epi8(inside, _mm512_set1_epi32(1));
-  const std::uint64_t first = g * vector_group_width;
-  if (n_cols - first >= vector_group_width) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
-  } else {
-    alignas(16) std::uint8_t tail[vector_group_width];
-    _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
-    store_flags(out + first, tail, n_cols - first);
-  }
+  store_group_flags(out, g, n_cols, _mm512_maskz_cvtepi32_epi8(inside, _mm512_set1_epi32(1)));
 }
 
 // Flags of groups 0 .. groups-1 of the transposed block T against the column
@@ -306,14 +305,7 @@ BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64
     const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(in_lo, in_hi), 0xD8);
     const __m128i flags = _mm_packs_epi16(_mm256_castsi256_si128(words),
                                           _mm256_extracti128_si256(words, 1));
-    const std::uint64_t first = g * vector_group_width;
-    if (n_cols - first >= vector_group_width) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + first), flags);
-    } else {
-      alignas(16) std::uint8_t tail[vector_group_width];
-      _mm_store_si128(reinterpret_cast<__m128i*>(tail), flags);
-      store_flags(out + first, tail, n_cols - first);
-    }
+    store_group_flags(out, g, n_cols, flags);
   }
 }
 
