@@ -312,11 +312,11 @@ BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64
 #endif  // BITS_SIMD_DISPATCH
 
 // Columns per cache block: the transposed groups of one block should stay in
-// the per-core cache (about 256 KiB) while every reference column of the
+// the per-core cache (half a MiB) while every reference column of the
 // thread streams over them.
 inline std::uint64_t groups_per_block(std::uint64_t elements) {
   const std::uint64_t bytes_per_group = elements * vector_group_width * sizeof(std::uint32_t);
-  const std::uint64_t g = (std::uint64_t(256) << 10) / bytes_per_group;
+  const std::uint64_t g = (std::uint64_t(512) << 10) / bytes_per_group;
   return g > 0 ? g : 1;
 }
 
