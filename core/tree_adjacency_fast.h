@@ -165,11 +165,13 @@ struct vector_column_scan {
 
 // The scratch block pair_screen should allocate for one call (uint32
 // elements): 0 when the copy does not pay (no vector unit, no rows, too few
-// pairs to amortise a pass over R) or exceeds the limit.
+// pairs to amortise a pass over R) or exceeds the limit. A tree walk may read
+// only a few columns per pair, so the copy of all of R is made only with at
+// least one pair per 16 columns.
 inline std::uint64_t pair_scratch_elements(std::uint64_t elements, std::uint64_t columns,
                                            std::int64_t n_comb, simd_isa isa) {
   if (isa == simd_isa::scalar || n_comb < 16 || columns < vector_group_width ||
-      !transposed_copy_fits(elements, columns))
+      static_cast<std::uint64_t>(n_comb) < columns / 16 || !transposed_copy_fits(elements, columns))
     return 0;
   return transposed_scratch_size(elements, columns);
 }

@@ -155,6 +155,8 @@ TEST(TreeAdjacencyFast, CopyOnlyWhereItPays) {
   EXPECT_EQ(bits::pair_scratch_elements(0, 1000, 5000, simd_isa::avx2), 0u);
   EXPECT_EQ(bits::pair_scratch_elements(4, 1000, 3, simd_isa::avx2), 0u);
   EXPECT_EQ(bits::pair_scratch_elements(4, 8, 5000, simd_isa::avx2), 0u);
+  EXPECT_EQ(bits::pair_scratch_elements(4, 100000, 6249, simd_isa::avx2), 0u);  // < 1 pair per 16 columns
+  EXPECT_GT(bits::pair_scratch_elements(4, 100000, 6250, simd_isa::avx2), 0u);
   EXPECT_EQ(bits::pair_scratch_elements(3, 17, 5000, simd_isa::avx512), 32u * 3 + 16);
   EXPECT_EQ(bits::pair_scratch_elements(1u << 20, 1u << 20, 5000, simd_isa::avx512), 0u);
 }
