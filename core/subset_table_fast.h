@@ -277,35 +277,50 @@ BITS_TARGET_AVX512 inline void subset_rows4_avx512(const std::uint32_t* T, std::
 }
 
 // The same with two 8-lane accumulators per group.
-BITS_TARGET_AVX2 inline void subset_row_avx2(const std::uint32_t* T, std::uint64_t groups,
-                                             std::uint64_t elements,
-                                             const word_view_t<std::uint32_t>* Q,
-                                             std::uint8_t* out, std::uint64_t n_cols) {
+// The 16 flag bytes of a group from its two 8-lane accumulators: 0/1 per
+// 32-bit lane, then narrowed to bytes; the packs interleave the 128-bit
+// halves, and the permute puts them back in lane order.
+BITS_TARGET_AVX2 inline __m128i group_flags_avx2(__m256i stray_lo, __m256i stray_hi) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i in_lo = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_lo, zero), 31);
+  const __m256i in_hi = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_hi, zero), 31);
+  const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(in_lo, in_hi), 0xD8);
+  return _mm_packs_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+// The flags of `count` (1 to 4) columns Q[0..count-1] of R at once, two
+// 8-lane accumulators per column; each word of the group is loaded once for
+// all of them. The count is a template argument so that the accumulators
+// stay in registers.
+template <int count>
+BITS_TARGET_AVX2 inline void subset_rows_avx2(const std::uint32_t* T, std::uint64_t groups,
+                                              std::uint64_t elements,
+                                              const word_view_t<std::uint32_t>* const* Q,
+                                              std::uint8_t* const* out, std::uint64_t n_cols) {
   const __m256i zero = _mm256_setzero_si256();
   for (std::uint64_t g = 0; g < groups; ++g) {
     const std::uint32_t* block = T + g * elements * vector_group_width;
-    __m256i stray_lo = zero, stray_hi = zero;
+    __m256i lo[4] = {zero, zero, zero, zero}, hi[4] = {zero, zero, zero, zero};
     for (std::uint64_t k = 0; k < elements; ++k) {
-      const __m256i q = _mm256_set1_epi32(static_cast<int>(Q[k]));
       const std::uint32_t* row = block + k * vector_group_width;
-      stray_lo = _mm256_or_si256(
-          stray_lo, _mm256_andnot_si256(q, _mm256_load_si256(reinterpret_cast<const __m256i*>(row))));
-      stray_hi = _mm256_or_si256(
-          stray_hi, _mm256_andnot_si256(q, _mm256_load_si256(reinterpret_cast<const __m256i*>(row + 8))));
+      const __m256i p_lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(row));
+      const __m256i p_hi = _mm256_load_si256(reinterpret_cast<const __m256i*>(row + 8));
+      for (int j = 0; j < count; ++j) {
+        const __m256i q = _mm256_set1_epi32(static_cast<int>(Q[j][k]));
+        lo[j] = _mm256_or_si256(lo[j], _mm256_andnot_si256(q, p_lo));
+        hi[j] = _mm256_or_si256(hi[j], _mm256_andnot_si256(q, p_hi));
+      }
       if (k < 1 || k % 4 == 3) {  // the exit test after words 0, 3, 7, 11, ...
-        const __m256i clean = _mm256_or_si256(_mm256_cmpeq_epi32(stray_lo, zero),
-                                              _mm256_cmpeq_epi32(stray_hi, zero));
+        // A lane of the unsigned minimum is 0 when that lane of some
+        // accumulator is.
+        __m256i least = _mm256_min_epu32(lo[0], hi[0]);
+        for (int j = 1; j < count; ++j)
+          least = _mm256_min_epu32(least, _mm256_min_epu32(lo[j], hi[j]));
+        const __m256i clean = _mm256_cmpeq_epi32(least, zero);
         if (_mm256_testz_si256(clean, clean)) break;
       }
     }
-    // 0/1 per 32-bit lane, then narrowed to bytes: the packs interleave the
-    // 128-bit halves, and the permute puts them back in lane order.
-    const __m256i in_lo = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_lo, zero), 31);
-    const __m256i in_hi = _mm256_srli_epi32(_mm256_cmpeq_epi32(stray_hi, zero), 31);
-    const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(in_lo, in_hi), 0xD8);
-    const __m128i flags = _mm_packs_epi16(_mm256_castsi256_si128(words),
-                                          _mm256_extracti128_si256(words, 1));
-    store_group_flags(out, g, n_cols, flags);
+    for (int j = 0; j < count; ++j) store_group_flags(out[j], g, n_cols, group_flags_avx2(lo[j], hi[j]));
   }
 }
 
@@ -375,27 +390,28 @@ void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_
       const std::uint64_t last = first + block_groups * vector_group_width;
       const std::uint64_t n_cols = (last < n_subset ? last : n_subset) - first;
       const std::uint32_t* block = T + g0 * elements * vector_group_width;
-      std::int64_t i = begin;
-      if (isa == simd_isa::avx512) {
-        for (; i + 4 <= end; i += 4) {
-          const word_view_t<std::uint32_t>* Q[4];
-          std::uint8_t* out[4];
-          for (int j = 0; j < 4; ++j) {
-            Q[j] = reinterpret_cast<const word_view_t<std::uint32_t>*>(
-                R.column(column_index(i_perm[i + j])));
-            out[j] = contained + static_cast<std::uint64_t>(i + j) * n_subset + first;
-          }
-          detail::subset_rows4_avx512(block, block_groups, elements, Q, out, n_cols);
+      // Four reference columns at a time, then the rest.
+      for (std::int64_t i = begin; i < end; i += 4) {
+        const int count = end - i < 4 ? static_cast<int>(end - i) : 4;
+        const word_view_t<std::uint32_t>* Q[4];
+        std::uint8_t* out[4];
+        for (int j = 0; j < count; ++j) {
+          Q[j] = reinterpret_cast<const word_view_t<std::uint32_t>*>(
+              R.column(column_index(i_perm[i + j])));
+          out[j] = contained + static_cast<std::uint64_t>(i + j) * n_subset + first;
         }
-      }
-      for (; i < end; ++i) {
-        const word_view_t<std::uint32_t>* Q = reinterpret_cast<const word_view_t<std::uint32_t>*>(
-            R.column(column_index(i_perm[i])));
-        std::uint8_t* out = contained + static_cast<std::uint64_t>(i) * n_subset + first;
-        if (isa == simd_isa::avx512)
-          detail::subset_row_avx512(block, block_groups, elements, Q, out, n_cols);
+        if (isa != simd_isa::avx512) {
+          switch (count) {
+            case 4: detail::subset_rows_avx2<4>(block, block_groups, elements, Q, out, n_cols); break;
+            case 3: detail::subset_rows_avx2<3>(block, block_groups, elements, Q, out, n_cols); break;
+            case 2: detail::subset_rows_avx2<2>(block, block_groups, elements, Q, out, n_cols); break;
+            default: detail::subset_rows_avx2<1>(block, block_groups, elements, Q, out, n_cols);
+          }
+        } else if (count == 4)
+          detail::subset_rows4_avx512(block, block_groups, elements, Q, out, n_cols);
         else
-          detail::subset_row_avx2(block, block_groups, elements, Q, out, n_cols);
+          for (int j = 0; j < count; ++j)
+            detail::subset_row_avx512(block, block_groups, elements, Q[j], out[j], n_cols);
       }
     }
     return;
