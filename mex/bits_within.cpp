@@ -52,6 +52,9 @@ void run_for_width(const mxArray* R_subset, const mxArray* R, const mxArray* i_p
 }  // namespace
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  // First of all, so that even a call that ends in an argument error leaves
+  // the OpenMP runtime safe to unload with the plug-in.
+  host::pin_openmp_runtime();
   if (nrhs != 4) host::fail("Four input arguments required . . .");
   if (nlhs != 1) host::fail("One output argument required . . .");
   const mxArray* R_subset = prhs[0];
@@ -81,7 +84,6 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (!in_range)
     host::fail("i_perm must hold 0-based column numbers of R . . .");
 
-  host::pin_openmp_runtime();
   mxArray* out = mxCreateNumericMatrix(mxGetN(R_subset), static_cast<mwSize>(n_perm),
                                        mxUINT8_CLASS, mxREAL);
   plhs[0] = out;

@@ -64,6 +64,9 @@ int run_for_width(const tree_args& in, std::uint8_t* adjacent, std::int64_t n_co
 }  // namespace
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  // First of all, so that even a call that ends in an argument error leaves
+  // the OpenMP runtime safe to unload with the plug-in.
+  host::pin_openmp_runtime();
   if (nrhs != 6) host::fail("Six input arguments required . . .");
   if (nlhs != 1) host::fail("One output argument required . . .");
   const mxArray* R = prhs[0];
@@ -118,7 +121,6 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (!bits::leaf_ranges_inside(ranges, n_nodes, ref_columns))
     host::fail("i_leaf ranges with first <= last must name 0-based columns of R . . .");
 
-  host::pin_openmp_runtime();
   mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(n_comb), 1, mxUINT8_CLASS, mxREAL);
   plhs[0] = out;
   std::uint8_t* adjacent = static_cast<std::uint8_t*>(mxGetData(out));
