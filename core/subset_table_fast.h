@@ -78,6 +78,11 @@ constexpr std::uint64_t vector_group_width = 16;
 // runs rather than doubling the memory of a huge pattern matrix.
 constexpr std::uint64_t transposed_scratch_limit_bytes = std::uint64_t(1) << 30;
 
+// Groups of vector_group_width columns that hold `columns` columns.
+constexpr std::uint64_t group_count(std::uint64_t columns) {
+  return (columns + vector_group_width - 1) / vector_group_width;
+}
+
 // uint32 elements of one column, whatever the word width of the call.
 template <typename word_t>
 constexpr std::uint64_t elements_per_column(std::uint64_t words_per_column) {
@@ -88,14 +93,14 @@ constexpr std::uint64_t elements_per_column(std::uint64_t words_per_column) {
 // columns of `elements` uint32 elements each, with room to align it to 64
 // bytes.
 inline std::uint64_t transposed_scratch_size(std::uint64_t elements, std::uint64_t columns) {
-  const std::uint64_t groups = (columns + vector_group_width - 1) / vector_group_width;
+  const std::uint64_t groups = group_count(columns);
   return groups * vector_group_width * elements + 16;
 }
 
 // True when that copy has something to hold and stays within the limit.
 inline bool transposed_copy_fits(std::uint64_t elements, std::uint64_t columns) {
   if (elements == 0 || columns == 0) return false;
-  const std::uint64_t groups = (columns + vector_group_width - 1) / vector_group_width;
+  const std::uint64_t groups = group_count(columns);
   const std::uint64_t limit = transposed_scratch_limit_bytes / sizeof(std::uint32_t);
   return elements <= limit / (groups * vector_group_width);
 }
@@ -127,6 +132,20 @@ inline void transpose_group(const word_view_t<std::uint32_t>* S, std::uint64_t e
       for (std::uint64_t k = 0; k < elements; ++k) block[k * vector_group_width + lane] = 0;
     }
   }
+}
+
+// Fills the transposed copy T of the `columns` uint32 columns S, group by
+// group, as a worksharing loop: called by every thread of a team, it splits
+// the groups among them and ends in the loop's barrier, so that the whole
+// copy is there when any thread goes on.
+inline void transpose_columns(const word_view_t<std::uint32_t>* S, std::uint64_t elements,
+                              std::uint64_t columns, std::uint32_t* T) {
+  const std::int64_t groups = static_cast<std::int64_t>(group_count(columns));
+#ifdef _OPENMP
+#pragma omp for schedule(static)
+#endif
+  for (std::int64_t g = 0; g < groups; ++g)
+    transpose_group(S, elements, columns, static_cast<std::uint64_t>(g), T);
 }
 
 #if BITS_SIMD_DISPATCH
@@ -361,16 +380,11 @@ void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
   if (scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
-    const std::uint64_t groups = (n_subset + vector_group_width - 1) / vector_group_width;
+    const std::uint64_t groups = group_count(n_subset);
     const word_view_t<std::uint32_t>* S =
         reinterpret_cast<const word_view_t<std::uint32_t>*>(R_subset.words);
     std::uint32_t* T = transposed_scratch_start(scratch);
-
-#ifdef _OPENMP
-#pragma omp for schedule(static)
-#endif
-    for (std::int64_t g = 0; g < static_cast<std::int64_t>(groups); ++g)
-      detail::transpose_group(S, elements, n_subset, static_cast<std::uint64_t>(g), T);
+    detail::transpose_columns(S, elements, n_subset, T);
 
     // This thread's block of i_perm under the static schedule.
     std::int64_t t = 0, team = 1;

@@ -189,14 +189,9 @@ void tree_adjacency_fast_kernel(const index_t* j_comb, packed_pattern_matrix<wor
                                 int* scratch_failed, void* scratch, simd_isa isa) {
   const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
   if (BITS_SIMD_DISPATCH && scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
-    const std::uint64_t groups = (R.columns + vector_group_width - 1) / vector_group_width;
     const word_view_t<std::uint32_t>* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(R.words);
     std::uint32_t* T = transposed_scratch_start(scratch);
-#ifdef _OPENMP
-#pragma omp for schedule(static)
-#endif
-    for (std::int64_t g = 0; g < static_cast<std::int64_t>(groups); ++g)
-      detail::transpose_group(S, elements, R.columns, static_cast<std::uint64_t>(g), T);
+    detail::transpose_columns(S, elements, R.columns, T);
     const vector_column_scan<word_t> scan{{R, words_per_column}, T, elements, isa};
     tree_adjacency_scan_kernel<word_t, index_t>(j_comb, R_tree, R, words_per_column, adjacent,
                                                 n_nodes, i_leaf, i_node, n_comb, tree_depth,

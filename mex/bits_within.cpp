@@ -71,18 +71,10 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
 
   host::set_thread_budget(host::thread_request(n_threads));
 
-  const mxClassID index_class = mxGetClassID(i_perm);
-  const bool index_is_uint32 = index_class == mxUINT32_CLASS;
-  if ((!index_is_uint32 && index_class != mxDOUBLE_CLASS) || !host::is_real_full(i_perm))
-    host::fail("i_perm should be of type 'uint32' or 'double' . . .");
-
   const std::uint64_t n_perm = host::elements(i_perm);
-  const std::uint64_t ref_columns = host::columns(R);
-  const bool in_range =
-      index_is_uint32 ? host::all_indices_below<std::uint32_t>(i_perm, n_perm, ref_columns)
-                      : host::all_indices_below<double>(i_perm, n_perm, ref_columns);
-  if (!in_range)
-    host::fail("i_perm must hold 0-based column numbers of R . . .");
+  const bool index_is_uint32 = host::check_column_indices(
+      i_perm, n_perm, host::columns(R), "i_perm should be of type 'uint32' or 'double' . . .",
+      "i_perm must hold 0-based column numbers of R . . .");
 
   mxArray* out = mxCreateNumericMatrix(mxGetN(R_subset), static_cast<mwSize>(n_perm),
                                        mxUINT8_CLASS, mxREAL);

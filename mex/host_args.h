@@ -17,13 +17,7 @@
 #include <omp.h>
 #if defined(_WIN32)
 #include <thread>
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -183,14 +177,26 @@ inline void pin_openmp_runtime() {
 #endif
 }
 
-// True when each of the first `count` elements of an index array names one
-// of `columns` columns (see bits::index_in_range).
-template <typename index_t>
-inline bool all_indices_below(const mxArray* a, std::uint64_t count, std::uint64_t columns) {
-  const index_t* p = data<index_t>(a);
-  for (std::uint64_t k = 0; k < count; ++k)
-    if (!bits::index_in_range(p[k], columns)) return false;
-  return true;
+// Checks an index array of 0-based column numbers (i_perm, j_comb): it must be
+// a real, full uint32 or double array, else the call ends with
+// `class_message`; each of its first `count` elements must name one of
+// `columns` columns (see bits::index_in_range), else it ends with
+// `range_message`. Returns true for uint32, false for double.
+inline bool check_column_indices(const mxArray* a, std::uint64_t count, std::uint64_t columns,
+                                 const char* class_message, const char* range_message) {
+  const mxClassID c = mxGetClassID(a);
+  const bool is_uint32 = c == mxUINT32_CLASS;
+  if ((!is_uint32 && c != mxDOUBLE_CLASS) || !is_real_full(a)) fail(class_message);
+  bool in_range = true;
+  if (is_uint32) {
+    const std::uint32_t* v = data<std::uint32_t>(a);
+    for (std::uint64_t k = 0; k < count && in_range; ++k) in_range = bits::index_in_range(v[k], columns);
+  } else {
+    const double* v = data<double>(a);
+    for (std::uint64_t k = 0; k < count && in_range; ++k) in_range = bits::index_in_range(v[k], columns);
+  }
+  if (!in_range) fail(range_message);
+  return is_uint32;
 }
 
 }  // namespace host

@@ -92,15 +92,10 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::set_thread_budget(host::thread_request(n_threads));
   const std::uint64_t n_nodes = host::columns(R_tree);
 
-  const mxClassID pair_class = mxGetClassID(j_comb);
-  const bool pairs_are_uint32 = pair_class == mxUINT32_CLASS;
-  if ((!pairs_are_uint32 && pair_class != mxDOUBLE_CLASS) || !host::is_real_full(j_comb))
-    host::fail("j_comb should be of type 'uint32' or 'double' . . .");
   const std::uint64_t ref_columns = host::columns(R);
-  const bool pairs_in_range =
-      pairs_are_uint32 ? host::all_indices_below<std::uint32_t>(j_comb, 2 * n_comb, ref_columns)
-                       : host::all_indices_below<double>(j_comb, 2 * n_comb, ref_columns);
-  if (!pairs_in_range) host::fail("j_comb must hold 0-based column numbers of R . . .");
+  const bool pairs_are_uint32 = host::check_column_indices(
+      j_comb, 2 * n_comb, ref_columns, "j_comb should be of type 'uint32' or 'double' . . .",
+      "j_comb must hold 0-based column numbers of R . . .");
 
   // The tree: skip targets that move forward and nest make the walk end
   // inside the arrays; the depth found here sizes each thread's node stack.

@@ -30,7 +30,6 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   plhs[1] = denominators;
   mxArray* numerators = mxDuplicateArray(values);
   plhs[0] = numerators;
-  if (mxIsEmpty(values)) return;
 
   double* p = mxGetPr(numerators);
   double* q = mxGetPr(denominators);
