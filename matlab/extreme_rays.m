@@ -1,0 +1,282 @@
+function [rays, info] = extreme_rays(A, varargin)
+%EXTREME_RAYS  Extreme rays of a pointed polyhedral cone, exactly, by the
+%   double description method.
+%
+%   RAYS = EXTREME_RAYS(A)
+%   RAYS = EXTREME_RAYS(A, 'equalities', B)
+%   [RAYS, INFO] = EXTREME_RAYS(A, NAME, VALUE, ...)
+%
+%   The cone is {x : A*x >= 0}, or {x : A*x >= 0, B*x = 0} with equalities
+%   (for elementary flux modes: B the stoichiometric matrix, A the rows
+%   e_j' of the irreversible reactions). RAYS is an int64 matrix with one
+%   extreme ray per column, its entries coprime integers, the columns in
+%   lexicographic order. Every sign test and every ray is computed exactly;
+%   a ray that needs entries beyond the int64 range ends the call with an
+%   error, never with a rounded ray.
+%
+%   A and B hold integers (any numeric class), or rationals that rows can be
+%   scaled to integers from: every non-integer entry must equal p/q in
+%   double precision for integers p, q with 1 <= q <= 2^24, and the scaled
+%   rows must stay below 2^53; anything else is an error. The cone must be
+%   pointed (contain no line): [A; B] must have full column rank.
+%
+%   Method: start from the simplicial cone of n - rank(B) rows of A that are
+%   independent of each other and of B, then add the other rows of A one at
+%   a time. Every ray's support (the rows added so far on which it is
+%   strictly positive) is kept as a packed uint32 bit pattern, one column of
+%   a pattern matrix R per ray. For each new row a: RAY_SIGNS gives the side
+%   of every ray; CANDIDATE_PAIRS the pairs of a ray with a*x > 0 and one
+%   with a*x < 0 whose supports together miss at least n - rank(B) - 2 of the
+%   rows so far (the count test); PAIR_SCREEN, over a PATTERN_TREE of all
+%   current rays, keeps the pairs whose union of supports holds no other
+%   ray's support (the pairs that span a 2-face); RAY_COMBINE makes the new
+%   ray of each such pair on a*x = 0; and the rays with a*x < 0 are dropped.
+%   The initial rays come from INTEGER_NULL_SPACE.
+%
+%   Options (name, value)
+%     'equalities'  B, with as many columns as A (default: none)
+%     'threads'     threads for CANDIDATE_PAIRS and PAIR_SCREEN (default:
+%                   the processor count)
+%     'order'       the order in which the rows of A are added: 'lexmin'
+%                   (default: rows in ascending lexicographic order),
+%                   'lexmax' (descending) or 'input' (as given)
+%     'leaf_size'   leaf size of the pattern trees (default 16)
+%     'save'        file name: writes the pattern matrix, candidate pairs,
+%                   tree and flags of the step with the most candidate pairs
+%                   to this file and flushes it to disk (DISK_SYNC); format
+%                   below, read back with READ_SCREEN_INSTANCE (examples/)
+%
+%   INFO fields: rays (number found), dimension (n - rank(B)), steps (rows
+%   added after the initial ones), pairs (candidate pairs screened by
+%   PAIR_SCREEN in all), adjacent (pairs found adjacent), count_rejected
+%   (pairs that failed the count test), largest (most candidate pairs in one
+%   step), max_rays (most rays held at once), time (seconds in all),
+%   screen_time (seconds in PATTERN_TREE and PAIR_SCREEN).
+%
+%   Saved file (all numbers little-endian; arrays column-major):
+%     8 bytes   'PSCREEN1'
+%     4 uint64  M (rows of R), N (columns of R), n_comb, n_nodes
+%     uint32    R, M x N
+%     uint32    j_comb, 2 x n_comb (0-based columns of R)
+%     uint32    R_tree, M x n_nodes
+%     uint32    i_node, 1 x n_nodes
+%     uint64    i_leaf, 2 x n_nodes
+%     uint8     adjacent, n_comb x 1 (the flags PAIR_SCREEN returned)
+%   so that PAIR_SCREEN(R, j_comb, R_tree, i_node, i_leaf, t) == adjacent.
+%
+%   Examples
+%     A = [1 1 0; 1 -1 0; 1 0 1; 1 0 -1];      % the cone over a square
+%     rays = extreme_rays(A)
+%     % rays = [1 1 1 1; -1 -1 1 1; -1 1 -1 1] (int64)
+%
+%     B = [1 -1 -1 0; 0 1 0 -1];                % x1 = x2 + x3, x2 = x4
+%     rays = extreme_rays(eye(4), 'equalities', B)
+%     % rays = [1 1; 0 1; 1 0; 0 1]
+%
+%   See also RAY_SIGNS, CANDIDATE_PAIRS, PATTERN_TREE, PAIR_SCREEN,
+%   RAY_COMBINE, INTEGER_NULL_SPACE, DISK_SYNC.
+
+  t_start = tic;
+  opt = struct('equalities', [], 'threads', [], 'order', 'lexmin', 'leaf_size', 16, 'save', '');
+  if mod(numel(varargin), 2) ~= 0
+    error('extreme_rays: options come as name, value pairs');
+  end
+  for k = 1:2:numel(varargin)
+    name = varargin{k};
+    if ~ischar(name) || ~isfield(opt, name)
+      error('extreme_rays: unknown option');
+    end
+    opt.(name) = varargin{k + 1};
+  end
+  if isempty(opt.threads)
+    if exist('OCTAVE_VERSION', 'builtin')
+      opt.threads = nproc;
+    else
+      opt.threads = maxNumCompThreads;
+    end
+  end
+  threads = uint16(opt.threads);
+
+  A = integer_rows(A, 'A');
+  [m, n] = size(A);
+  if isempty(opt.equalities)
+    B = zeros(0, n, 'int64');
+  else
+    B = integer_rows(opt.equalities, 'B');
+    if size(B, 2) ~= n
+      error('extreme_rays: B must have as many columns as A');
+    end
+  end
+  switch opt.order
+    case 'lexmin'
+      [~, order] = sortrows(A);
+    case 'lexmax'
+      [~, order] = sortrows(A, -(1:n));
+    case 'input'
+      order = (1:m)';
+    otherwise
+      error('extreme_rays: order must be ''lexmin'', ''lexmax'' or ''input''');
+  end
+  A = A(order, :);
+
+  % The initial cone: the first rows of A, in this order, that are
+  % independent of each other and of the rows of B kept before them.
+  [~, independent] = integer_null_space([B; A]');
+  if numel(independent) < n
+    error('extreme_rays: the cone is not pointed: it contains a line (rank of [A; B] is %d, not %d)', ...
+          numel(independent), n);
+  end
+  p = size(B, 1);
+  B = B(independent(independent <= p), :);
+  first = independent(independent > p) - p;
+  dim = numel(first);
+  X = zeros(n, dim, 'int64');
+  for j = 1:dim
+    % The ray on which every other initial row and B vanish, on the
+    % positive side of row j.
+    x = integer_null_space([B; A(first([1:j-1, j+1:dim]), :)]);
+    if ray_signs(A(first(j), :), x) < 0
+      x = -x;
+    end
+    X(:, j) = x;
+  end
+  sequence = [first(:); setdiff((1:m)', first(:))]';
+  words = max(1, ceil(m / 32));
+  R = zeros(words, dim, 'uint32');
+  for j = 1:dim
+    R = set_bit(R, j, j - 1);
+  end
+
+  info = struct('rays', 0, 'dimension', dim, 'steps', m - dim, 'pairs', 0, 'adjacent', 0, ...
+                'count_rejected', 0, 'largest', 0, 'max_rays', dim, 'time', 0, ...
+                'screen_time', 0);
+  saved = [];
+  for k = dim + 1:m
+    a = A(sequence(k), :);
+    s = ray_signs(a, X);
+    pos = find(s > 0);
+    neg = find(s < 0);
+    Y = zeros(n, 0, 'int64');
+    S = zeros(words, 0, 'uint32');
+    if ~isempty(pos) && ~isempty(neg)
+      % Count test: the two supports together leave at least dim - 2 of the
+      % k - 1 rows so far at zero.
+      j_comb = candidate_pairs(R, pos - 1, neg - 1, (k - 1) - (dim - 2), threads);
+      n_comb = size(j_comb, 2);
+      info.count_rejected = info.count_rejected + numel(pos) * numel(neg) - n_comb;
+      if n_comb > 0
+        t_screen = tic;
+        [R_tree, i_node, i_leaf] = pattern_tree(R, opt.leaf_size);
+        adjacent = pair_screen(R, j_comb, R_tree, i_node, i_leaf, threads);
+        info.screen_time = info.screen_time + toc(t_screen);
+        if ~isempty(opt.save) && n_comb > info.largest
+          saved = struct('R', R, 'j_comb', j_comb, 'R_tree', R_tree, 'i_node', i_node, ...
+                         'i_leaf', i_leaf, 'adjacent', adjacent);
+        end
+        info.pairs = info.pairs + n_comb;
+        info.largest = max(info.largest, n_comb);
+        j_comb = j_comb(:, adjacent ~= 0);
+        info.adjacent = info.adjacent + size(j_comb, 2);
+        Y = ray_combine(a, X, j_comb);
+        S = bitor(R(:, j_comb(1, :) + 1), R(:, j_comb(2, :) + 1));
+      end
+    end
+    R = set_bit(R, pos, k - 1);
+    keep = s >= 0;
+    X = [X(:, keep), Y];
+    R = [R(:, keep), S];
+    info.max_rays = max(info.max_rays, size(X, 2));
+  end
+
+  rays = sortrows(X')';
+  info.rays = size(rays, 2);
+  if ~isempty(opt.save)
+    write_instance(opt.save, saved);
+  end
+  info.time = toc(t_start);
+end
+
+function R = set_bit(R, cols, bit)
+  % Sets bit BIT (0-based) in the given columns of R.
+  w = floor(bit / 32) + 1;
+  R(w, cols) = bitor(R(w, cols), uint32(2 ^ mod(bit, 32)));
+end
+
+function M = integer_rows(M, name)
+  % M as int64 rows with coprime entries: integers as they are, rationals
+  % scaled row by row to integers, checked exactly.
+  if ~(isnumeric(M) || islogical(M)) || ~ismatrix(M) || ~isreal(M)
+    error('extreme_rays: %s must be a real numeric matrix', name);
+  end
+  if isinteger(M)
+    if isa(M, 'uint64') && any(M(:) > uint64(intmax('int64')))
+      error('extreme_rays: %s has entries beyond the int64 range', name);
+    end
+    M = int64(M);
+  else
+    M = full(double(M));
+    if any(~isfinite(M(:)))
+      error('extreme_rays: %s must be finite', name);
+    end
+    if any(abs(M(:)) >= 2^63)
+      error('extreme_rays: %s has entries beyond the int64 range', name);
+    end
+    if any(M(:) ~= round(M(:)))
+      M = scale_rationals(M, name);
+    end
+    M = int64(M);
+  end
+  % Each row divided by the greatest common divisor of its entries.
+  g = zeros(size(M, 1), 1, 'int64');
+  for j = 1:size(M, 2)
+    g = gcd(g, M(:, j));
+  end
+  g(g == 0) = 1;
+  M = idivide(M, g);
+end
+
+function M = scale_rationals(M, name)
+  % Every entry as p/q (q <= 2^24, p/q == entry in double precision), each
+  % row multiplied by the least common multiple of its q.
+  [p, q] = rational_approx(M, 0);
+  ok = isfinite(p) & isfinite(q) & q >= 1 & q <= 2^24 & p ./ q == M;
+  if ~all(ok(:))
+    [i, j] = find(~ok, 1);
+    error('extreme_rays: %s(%d,%d) = %.17g is neither an integer nor a rational p/q with q <= 2^24', ...
+          name, i, j, M(i, j));
+  end
+  L = ones(size(M, 1), 1);
+  for j = 1:size(M, 2)
+    L = lcm(L, q(:, j));
+  end
+  M = p .* (L ./ q);
+  if any(L >= 2^53) || any(abs(M(:)) >= 2^53)
+    error('extreme_rays: the rows of %s need integers of 2^53 or more when scaled', name);
+  end
+end
+
+function write_instance(file, s)
+  % The pair screen of one step, in the binary layout of the help text,
+  % written and flushed to disk.
+  if isempty(s)
+    s = struct('R', zeros(1, 0, 'uint32'), 'j_comb', zeros(2, 0, 'uint32'), ...
+               'R_tree', zeros(1, 0, 'uint32'), 'i_node', zeros(1, 0, 'uint32'), ...
+               'i_leaf', zeros(2, 0, 'uint64'), 'adjacent', zeros(0, 1, 'uint8'));
+  end
+  fid = fopen(file, 'w');
+  if fid < 0
+    error('extreme_rays: cannot open %s for writing', file);
+  end
+  fwrite(fid, 'PSCREEN1', 'char*1');
+  fwrite(fid, [size(s.R, 1), size(s.R, 2), size(s.j_comb, 2), size(s.R_tree, 2)], 'uint64', 0, 'ieee-le');
+  fwrite(fid, s.R, 'uint32', 0, 'ieee-le');
+  fwrite(fid, s.j_comb, 'uint32', 0, 'ieee-le');
+  fwrite(fid, s.R_tree, 'uint32', 0, 'ieee-le');
+  fwrite(fid, s.i_node, 'uint32', 0, 'ieee-le');
+  fwrite(fid, s.i_leaf, 'uint64', 0, 'ieee-le');
+  fwrite(fid, s.adjacent, 'uint8', 0, 'ieee-le');
+  if fclose(fid) ~= 0
+    error('extreme_rays: cannot write %s', file);
+  end
+  disk_sync(file);
+end
