@@ -24,8 +24,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "packed_patterns.h"
-#include "subset_table.h"
+#include "core/packed_patterns.h"
+#include "core/subset_table.h"
 
 #ifdef _OPENMP
 #include <omp.h>

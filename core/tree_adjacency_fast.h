@@ -17,9 +17,9 @@
 
 #include <cstdint>
 
-#include "packed_patterns.h"
-#include "subset_table_fast.h"
-#include "tree_adjacency.h"
+#include "core/packed_patterns.h"
+#include "core/subset_table_fast.h"
+#include "core/tree_adjacency.h"
 
 namespace bits {
 

@@ -3,8 +3,8 @@
 #include <limits>
 #include <random>
 
-#include "pattern_data.h"
-#include "plugin_harness.h"
+#include "tests/pattern_data.h"
+#include "tests/plugin_harness.h"
 
 namespace {
 

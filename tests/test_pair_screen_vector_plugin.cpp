@@ -3,8 +3,8 @@
 // classes and several thread counts give the flags of the definition.
 #include <random>
 
-#include "plugin_harness.h"
-#include "tree_data.h"
+#include "tests/plugin_harness.h"
+#include "tests/tree_data.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pattern_data.h"
-#include "subset_table.h"
+#include "tests/pattern_data.h"
+#include "core/subset_table.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "pattern_data.h"
-#include "subset_table.h"
-#include "subset_table_fast.h"
+#include "tests/pattern_data.h"
+#include "core/subset_table.h"
+#include "core/subset_table_fast.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tree_adjacency.h"
-#include "tree_data.h"
+#include "core/tree_adjacency.h"
+#include "tests/tree_data.h"
 
 namespace {
 

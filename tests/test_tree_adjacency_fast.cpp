@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tree_adjacency.h"
-#include "tree_adjacency_fast.h"
-#include "tree_data.h"
+#include "core/tree_adjacency.h"
+#include "core/tree_adjacency_fast.h"
+#include "tests/tree_data.h"
 
 namespace {
 

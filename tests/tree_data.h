@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "pattern_data.h"
+#include "tests/pattern_data.h"
 
 namespace testdata {
 
