@@ -8,13 +8,16 @@ function test_argument_fuzz()
           uint32(floor(rand(2, 4) * 2^32)), uint64([0; 1]), uint64([0 1; 0 1]), uint64([1; 0]), ...
           uint8(3), int8(-1), uint16(2), uint16([]), single(1), true, 'abc', '', {}, {1}, ...
           struct('a', 1), sparse([1 0; 0 1]), 1 + 2i, uint32([1 2 3]), [0 1; 1 2], ...
-          zeros(2, 0, 'uint32'), ones(2, 3, 2), uint32([1; 2; 3]), uint32([1 2]), uint32(2)};
-  names = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync'};
-  n_in = [4 6 2 1];   % the counts each plug-in takes; used most of the time,
-  n_out = [1 1 2 0];  % so that most calls reach the checks past the counts
+          zeros(2, 0, 'uint32'), ones(2, 3, 2), uint32([1; 2; 3]), uint32([1 2]), uint32(2), ...
+          int64([1 -2]), int64([1 0; 0 1]), int64([3; -1; 2]), int64([2^62 -2^62; 1 2^40]), ...
+          zeros(0, 2, 'int64'), int64(intmin('int64'))};
+  names = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync', 'pattern_tree', ...
+           'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space'};
+  n_in = [4 6 2 1 2 5 2 3 1];   % the counts each plug-in takes; used most of the time,
+  n_out = [1 1 2 0 3 1 1 1 2];  % so that most calls reach the checks past the counts
   calls = 0;
   returned = 0;
-  for trial = 1:3000
+  for trial = 1:5000
     k = randi(numel(names));
     name = names{k};
     nin = n_in(k);

@@ -1,6 +1,7 @@
 function test_pattern_tree()
-  % pattern_tree: the layout pair_screen takes, and pair_screen over the
-  % tree against the exhaustive test.
+  % pattern_tree: the same trees as its plain M-code reference, the layout
+  % pair_screen takes, and pair_screen over the tree against the exhaustive
+  % test.
   two = uint16(2);
 
   % Six one-word patterns by hand.
@@ -29,6 +30,8 @@ function test_pattern_tree()
         for leaf_size = [1 4]
           what = sprintf('M=%d N=%d density=%g leaf=%d', M, N, density, leaf_size);
           [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size);
+          expect_equal({R_tree, i_node, i_leaf, order}, ...
+                       nthargout(1:4, @reference_pattern_tree, R, leaf_size), [what ' reference']);
           check_tree(R, R_tree, i_node, i_leaf, what);
           expect_equal(sort(order), 1:N, [what ' order']);
           if N == 0
@@ -65,8 +68,33 @@ function test_pattern_tree()
   j_comb = uint32(randi(1e5, 2, 40) - 1);
   expect_equal(pair_screen(R, j_comb, R_tree, i_node, i_leaf, two), reference_adjacent(R, j_comb), 'large');
 
+  % Sampled splits, runs of columns, few distinct columns, leaves of any
+  % size: the same trees as the reference, output class and all.
+  for trial = 1:60
+    M = randi(4);
+    N = randi(400);
+    R = uint32(randi(2^31, M, N)) .* uint32(rand(M, N) < 0.7);
+    if mod(trial, 3) == 0
+      R = R(:, randi(N, 1, N));
+    end
+    if mod(trial, 4) == 0
+      R = bitand(R, uint32(7));
+    end
+    leaf_size = randi(12);
+    expect_equal(nthargout(1:4, @pattern_tree, R, leaf_size), ...
+                 nthargout(1:4, @reference_pattern_tree, R, leaf_size), sprintf('random tree %d', trial));
+  end
+  expect_equal(nthargout(1:3, @pattern_tree, R), nthargout(1:3, @pattern_tree, R, 8), 'default leaf size');
+  [~, ~, ~] = pattern_tree(R, int8(3));
+  expect_equal(numel(pattern_tree(R, Inf)), M, 'one leaf');
+
   % Arguments.
-  expect_error(@() pattern_tree(double([1 2]), 2), 'R must be a real uint32 matrix');
-  expect_error(@() pattern_tree(uint32([1 2]), 0), 'leaf_size must be a positive whole number');
-  expect_error(@() pattern_tree(uint32([1 2]), 1.5), 'leaf_size must be a positive whole number');
+  expect_error(@() pattern_tree(), 'One or two input arguments required . . .');
+  expect_error(@() pattern_tree(R, 2, 3), 'One or two input arguments required . . .');
+  expect_error(@() nthargout(5, @pattern_tree, R), 'At most four output arguments allowed . . .');
+  expect_error(@() pattern_tree(double([1 2]), 2), 'R must be a real uint32 matrix . . .');
+  expect_error(@() pattern_tree(uint32([1 2]), 0), 'leaf_size must be a positive whole number . . .');
+  expect_error(@() pattern_tree(uint32([1 2]), 1.5), 'leaf_size must be a positive whole number . . .');
+  expect_error(@() pattern_tree(uint32([1 2]), [2 3]), 'leaf_size must be a positive whole number . . .');
+  expect_error(@() pattern_tree(uint32([1 2]), NaN), 'leaf_size must be a positive whole number . . .');
 end

@@ -1,0 +1,152 @@
+// Candidate pairs and the pattern tree builder against plain references:
+// the count test bit by bit, and the tree's layout and node patterns from
+// their definitions.
+#include <omp.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/candidate_pairs.h"
+#include "core/pattern_tree.h"
+#include "core/tree_adjacency.h"
+#include "tests/pattern_data.h"
+#include "tests/test_params.h"
+
+namespace {
+
+using testdata::pattern_matrix;
+
+// The pairs as the two runs of the kernel give them, on `threads` threads.
+template <typename index_t>
+std::vector<std::uint32_t> candidate_pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
+                                           const std::vector<index_t>& neg, std::uint64_t max_union,
+                                           bits::simd_isa isa, int threads) {
+  const std::int64_t n_pos = static_cast<std::int64_t>(pos.size());
+  std::vector<std::uint64_t> counts(pos.size()), offsets(pos.size());
+  std::vector<std::uint32_t> scratch(bits::candidate_scratch_elements(R.rows, pos.size(), neg.size(), isa));
+  void* block = scratch.empty() ? nullptr : scratch.data();
+  std::vector<std::uint32_t> j_comb;
+  auto run = [&](auto word) {
+    using W = decltype(word);
+    const auto view = bits::make_view<W>(R.data.data(), R.rows, R.cols);
+#pragma omp parallel num_threads(threads)
+    bits::scan_candidate_pairs<W, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
+                                                    view.words_per_column, max_union, counts.data(),
+                                                    nullptr, nullptr, block, isa);
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < pos.size(); ++i) {
+      offsets[i] = total;
+      total += counts[i];
+    }
+    j_comb.assign(2 * total, 0xFFFFFFFFu);
+#pragma omp parallel num_threads(threads)
+    bits::scan_candidate_pairs<W, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
+                                                    view.words_per_column, max_union, counts.data(),
+                                                    offsets.data(), j_comb.data(), block, isa);
+  };
+  if (bits::uses_wide_words(R.rows)) run(std::uint64_t{}); else run(std::uint32_t{});
+  return j_comb;
+}
+
+template <typename index_t>
+std::vector<std::uint32_t> reference_pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
+                                           const std::vector<index_t>& neg, std::uint64_t max_union) {
+  std::vector<std::uint32_t> j_comb;
+  for (index_t p : pos)
+    for (index_t q : neg) {
+      const std::uint64_t a = std::uint64_t(p), b = std::uint64_t(q);
+      std::uint64_t bits_set = 0;
+      for (std::uint64_t r = 0; r < R.rows; ++r)
+        for (int k = 0; k < 32; ++k) bits_set += ((R.column(a)[r] | R.column(b)[r]) >> k) & 1u;
+      if (bits_set <= max_union) {
+        j_comb.push_back(static_cast<std::uint32_t>(a));
+        j_comb.push_back(static_cast<std::uint32_t>(b));
+      }
+    }
+  return j_comb;
+}
+
+class CandidatePairs : public testpaths::path_test {};
+INSTANTIATE_TEST_SUITE_P(Simd, CandidatePairs, testpaths::every_path());
+
+TEST_P(CandidatePairs, SamePairsAsTheDefinitionInTheSameOrder) {
+  const bits::simd_isa isa = GetParam();
+  if (bits::candidate_pairs_path(isa) != isa)
+    std::printf("[   PATH   ] %s asked, %s run: no AVX512_VPOPCNTDQ\n", bits::simd_isa_name(isa),
+                bits::simd_isa_name(bits::candidate_pairs_path(isa)));
+  std::mt19937_64 rng(4);
+  testpaths::for_each_index_type([&](auto index) {
+    using index_t = decltype(index);
+    for (std::uint64_t M : {0, 1, 2, 3, 4, 9}) {
+      pattern_matrix R(M, 150);
+      testdata::fill_random(R, rng, 0.3);
+      for (int trial = 0; trial < 6; ++trial) {
+        std::vector<index_t> pos, neg;
+        std::uniform_int_distribution<std::uint64_t> col(0, R.cols - 1);
+        for (std::uint64_t k = 0, n = rng() % 40; k < n; ++k) pos.push_back(index_t(col(rng)));
+        for (std::uint64_t k = 0, n = rng() % 70; k < n; ++k) neg.push_back(index_t(col(rng)));
+        // Bounds around the typical union size, so both answers are common.
+        const std::uint64_t max_union = M * 32 * 5 / 10 + rng() % (M * 4 + 2) - M * 2;
+        const auto expected = reference_pairs(R, pos, neg, max_union);
+        for (int threads : {1, 3})
+          ASSERT_EQ(candidate_pairs(R, pos, neg, max_union, isa, threads), expected)
+              << "M=" << M << " threads=" << threads << " bound=" << max_union;
+      }
+    }
+  });
+}
+
+// The tree builder: every column listed exactly once, nodes in preorder with
+// nested subtrees, node patterns the AND of their subtree's columns, leaves
+// within the leaf size unless their columns are all equal, and only
+// consecutive columns listed together.
+TEST(PatternTree, LayoutAndPatternsFollowTheirDefinitions) {
+  std::mt19937_64 rng(5);
+  for (int trial = 0; trial < 60; ++trial) {
+    const std::uint64_t M = rng() % 4, N = rng() % 300, leaf_size = 1 + rng() % 10;
+    pattern_matrix R(M, N);
+    testdata::fill_random(R, rng, 0.5);
+    for (std::uint64_t c = 1; c < N; c += 1 + rng() % 5) std::copy(R.column(c - 1), R.column(c), R.column(c));
+    const std::uint64_t cap = bits::pattern_tree_max_nodes(N) + 1;
+    std::vector<std::uint64_t> order(N + 1), first(cap), last(cap), spare(N + 1);
+    std::vector<std::uint32_t> skip(cap), counts(32 * M + 1);
+    std::vector<std::uint8_t> lists(cap);
+    bits::pattern_tree_shape shape{order.data(), first.data(), last.data(), skip.data(), lists.data(), 0};
+    const auto* words = reinterpret_cast<const bits::word_view_t<std::uint32_t>*>(R.data.data());
+    bits::build_pattern_tree(words, M, N, leaf_size, counts.data(), spare.data(), &shape);
+    const std::uint64_t n = shape.nodes;
+    pattern_matrix R_tree(M, n);
+    std::vector<std::uint32_t> i_node(n);
+    std::vector<std::uint64_t> i_leaf(2 * n);
+    bits::write_pattern_tree(words, M, shape, R_tree.data.data(), i_node.data(), i_leaf.data());
+
+    std::vector<std::uint32_t> scratch(n + 1);
+    ASSERT_EQ(bits::check_tree_layout(i_node.data(), n, scratch.data()).fault, bits::tree_fault::none);
+    std::vector<int> listed(N, 0);
+    for (std::uint64_t l = 0; l < n; ++l) {
+      std::vector<std::uint32_t> expected(M, 0xFFFFFFFFu);
+      for (std::uint64_t m = l; m < i_node[l]; ++m)
+        for (std::uint64_t c = i_leaf[2 * m]; c <= i_leaf[2 * m + 1]; ++c)
+          for (std::uint64_t r = 0; r < M; ++r) expected[r] &= R.column(c)[r];
+      ASSERT_EQ(std::vector<std::uint32_t>(R_tree.column(l), R_tree.column(l) + M), expected) << "node " << l;
+      if (i_leaf[2 * l] > i_leaf[2 * l + 1]) continue;
+      const std::uint64_t size = i_leaf[2 * l + 1] - i_leaf[2 * l] + 1;
+      bool equal = true;
+      for (std::uint64_t c = i_leaf[2 * l]; c <= i_leaf[2 * l + 1]; ++c) {
+        ++listed[c];
+        equal = equal && std::equal(R.column(c), R.column(c) + M, R.column(i_leaf[2 * l]));
+      }
+      // A listing node is a leaf, or a run of a leaf: within the leaf size
+      // unless all its columns are equal.
+      ASSERT_TRUE(size <= leaf_size || equal || l + 1 == i_node[l]) << "node " << l;
+    }
+    ASSERT_EQ(listed, std::vector<int>(N, 1));
+    for (std::uint64_t p = 0; p < N; ++p) ASSERT_LT(order[p], N);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The plug-ins of the double description steps as a host calls them:
+// ray_signs, ray_combine, integer_null_space, candidate_pairs and
+// pattern_tree, built, through the stand-in host. Messages and the order of
+// the checks, small results, and what does not fit.
+#include <cstdint>
+#include <vector>
+
+#include "tests/plugin_harness.h"
+
+namespace {
+
+using harness::array_ptr;
+using harness::f64;
+using harness::make;
+using harness::u16_scalar;
+using harness::u32;
+
+array_ptr i64(std::size_t m, std::size_t n, const std::vector<std::int64_t>& v = {}) {
+  return make(mxINT64_CLASS, {m, n}, v);
+}
+
+class RaySigns : public harness::PluginTest {
+ protected:
+  RaySigns() : PluginTest("ray_signs") {}
+};
+
+TEST_F(RaySigns, ExactSignsAndChecks) {
+  // (2^31, 1, -2^31) . (2^31, 1, 2^31) = 1, which doubles round to 0.
+  const std::int64_t big = INT64_C(1) << 31;
+  array_ptr A = i64(2, 3, {big, -1, 1, 0, -big, 0});
+  array_ptr X = i64(3, 2, {big, 1, big, 0, 0, 5});
+  const auto o = call(1, A.get(), X.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(mxGetClassID(o.out()), mxINT8_CLASS);
+  EXPECT_EQ(standin::dims(o.out()), (std::vector<std::size_t>{2, 2}));
+  EXPECT_EQ(harness::values<std::int8_t>(o.out()), (std::vector<std::int8_t>{1, -1, -1, 0}));
+  array_ptr none = i64(3, 0);
+  EXPECT_EQ(standin::dims(call(1, A.get(), none.get()).out()), (std::vector<std::size_t>{2, 0}));
+
+  array_ptr d = f64(3, 2);
+  expect_error("Two input arguments required . . .", 1, A.get());
+  expect_error("One output argument required . . .", 2, A.get(), X.get());
+  expect_error("A and X must be real int64 matrices . . .", 1, A.get(), d.get());
+  expect_error("A must have as many columns as X has rows . . .", 1, X.get(), X.get());
+}
+
+class RayCombine : public harness::PluginTest {
+ protected:
+  RayCombine() : PluginTest("ray_combine") {}
+};
+
+TEST_F(RayCombine, NewRaysAndChecksInOrder) {
+  array_ptr a = i64(1, 2, {1, -2});
+  array_ptr X = i64(2, 3, {1, 0, 0, 1, 4, 2});
+  array_ptr pairs = f64(2, 2, {0.0, 1.9, 2.0, 1.0});  // (0, 1) and (2, 1)
+  const auto o = call(1, a.get(), X.get(), pairs.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(mxGetClassID(o.out()), mxINT64_CLASS);
+  // (a.x0) x1 - (a.x1) x0 = (2, 1); (a.x2) x1 - (a.x1) x2 = 2 (4, 2), reduced.
+  EXPECT_EQ(harness::values<std::int64_t>(o.out()), (std::vector<std::int64_t>{2, 1, 2, 1}));
+
+  array_ptr u = u32(2, 1, {0, 3});
+  array_ptr three_rows = u32(3, 1, {0, 1, 0});
+  array_ptr short_a = i64(1, 1, {1});
+  array_ptr int_pairs = make(mxINT32_CLASS, {2, 1}, std::vector<std::int32_t>{0, 1});
+  expect_error("Three input arguments required . . .", 1, a.get(), X.get());
+  expect_error("One output argument required . . .", 0, a.get(), X.get(), u.get());
+  expect_error("a and X must be real int64 arrays . . .", 1, pairs.get(), X.get(), u.get());
+  expect_error("a must have one entry per row of X . . .", 1, short_a.get(), X.get(), u.get());
+  expect_error("Candidate combinations must be a 2 by n matrix . . .", 1, a.get(), X.get(), three_rows.get());
+  expect_error("j_comb should be of type 'uint32' or 'double' . . .", 1, a.get(), X.get(), int_pairs.get());
+  expect_error("j_comb must hold 0-based column numbers of X . . .", 1, a.get(), X.get(), u.get());
+
+  // (1, -2^40, 2^80): a ray beyond int64 is an error, never a rounded ray.
+  const std::int64_t big = INT64_C(1) << 40;
+  array_ptr wide_a = i64(1, 3, {big, 1, 0});
+  array_ptr wide_X = i64(3, 2, {1, 0, 0, 0, -1, big});
+  array_ptr pair = u32(2, 1, {0, 1});
+  expect_error("A new ray has entries beyond the int64 range . . .", 1, wide_a.get(), wide_X.get(), pair.get());
+}
+
+class IntegerNullSpace : public harness::PluginTest {
+ protected:
+  IntegerNullSpace() : PluginTest("integer_null_space") {}
+};
+
+TEST_F(IntegerNullSpace, BasisPivotsAndWhatDoesNotFit) {
+  array_ptr M = i64(2, 3, {1, 2, 2, 4, 3, 6});
+  const auto o = call(2, M.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(harness::values<std::int64_t>(o.out(0)), (std::vector<std::int64_t>{-2, 1, 0, -3, 0, 1}));
+  EXPECT_EQ(standin::dims(o.out(0)), (std::vector<std::size_t>{3, 2}));
+  EXPECT_EQ(harness::values<double>(o.out(1)), (std::vector<double>{1}));
+  array_ptr empty = i64(0, 2);
+  EXPECT_EQ(harness::values<std::int64_t>(call(1, empty.get()).out()), (std::vector<std::int64_t>{1, 0, 0, 1}));
+
+  expect_error("One input argument required . . .", 1, M.get(), M.get());
+  expect_error("At most two output arguments allowed . . .", 3, M.get());
+  array_ptr d = f64(1, 1, {1});
+  expect_error("M must be a real int64 matrix . . .", 1, d.get());
+  const std::int64_t big = INT64_C(1) << 40;
+  array_ptr wide = i64(2, 3, {big, 0, -1, big, 0, -1});
+  expect_error("A null space basis entry is beyond the int64 range . . .", 1, wide.get());
+  // Dense rows of 60-bit entries: minors pass 256 bits within a few steps.
+  std::vector<std::int64_t> dense(12 * 13);
+  std::uint64_t s = 88172645463325252u;
+  for (auto& v : dense) {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    v = static_cast<std::int64_t>(s >> 4);
+  }
+  array_ptr huge = i64(12, 13, dense);
+  expect_error("The exact elimination needs integers beyond 256 bits . . .", 1, huge.get());
+}
+
+class CandidatePairs : public harness::PluginTest {
+ protected:
+  CandidatePairs() : PluginTest("candidate_pairs") {}
+  // {0,1} {0,2} {1,2} {2,3}
+  array_ptr R = u32(1, 4, {3, 5, 6, 12});
+  array_ptr pos = f64(1, 2, {0, 1});
+  array_ptr neg = u32(1, 2, {2, 3});
+  array_ptr bound = f64(1, 1, {3});
+  array_ptr one = u16_scalar(1);
+};
+
+TEST_F(CandidatePairs, PairsInOrderAndChecksInOrder) {
+  const auto o = call(1, R.get(), pos.get(), neg.get(), bound.get(), one.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(mxGetClassID(o.out()), mxUINT32_CLASS);
+  EXPECT_EQ(harness::values<std::uint32_t>(o.out()), (std::vector<std::uint32_t>{0, 2, 1, 2, 1, 3}));
+  array_ptr minus = f64(1, 1, {-1});
+  EXPECT_EQ(standin::dims(call(1, R.get(), pos.get(), neg.get(), minus.get(), one.get()).out()),
+            (std::vector<std::size_t>{2, 0}));
+
+  array_ptr d = f64(1, 4);
+  array_ptr none = f64(0, 0);
+  array_ptr too_far = f64(1, 1, {4});
+  array_ptr int_index = make(mxINT32_CLASS, {1, 1}, std::vector<std::int32_t>{0});
+  expect_error("Five input arguments required . . .", 1, R.get(), pos.get(), neg.get(), bound.get());
+  expect_error("One output argument required . . .", 2, R.get(), pos.get(), neg.get(), bound.get(), one.get());
+  expect_error("R must be a real uint32 matrix . . .", 1, d.get(), pos.get(), neg.get(), bound.get(), one.get());
+  expect_error("max_union must be a non-empty real numeric array . . .", 1, R.get(), pos.get(), neg.get(), none.get(), none.get());
+  expect_error("n_threads must be a non-empty real numeric array . . .", 1, R.get(), int_index.get(), neg.get(), bound.get(), none.get());
+  expect_error("i_pos should be of type 'uint32' or 'double' . . .", 1, R.get(), int_index.get(), too_far.get(), bound.get(), one.get());
+  expect_error("i_pos must hold 0-based column numbers of R . . .", 1, R.get(), too_far.get(), int_index.get(), bound.get(), one.get());
+  expect_error("i_neg should be of type 'uint32' or 'double' . . .", 1, R.get(), pos.get(), int_index.get(), bound.get(), one.get());
+  expect_error("i_neg must hold 0-based column numbers of R . . .", 1, R.get(), pos.get(), too_far.get(), bound.get(), one.get());
+}
+
+class PatternTree : public harness::PluginTest {
+ protected:
+  PatternTree() : PluginTest("pattern_tree") {}
+};
+
+TEST_F(PatternTree, TreeOutputsAndChecks) {
+  array_ptr R = u32(1, 6, {1, 3, 5, 7, 8, 12});
+  array_ptr two = f64(1, 1, {2});
+  const auto o = call(4, R.get(), two.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  EXPECT_EQ(harness::values<std::uint32_t>(o.out(0)), (std::vector<std::uint32_t>{0, 4, 5, 12, 0, 1, 8}));
+  EXPECT_EQ(harness::values<std::uint32_t>(o.out(1)), (std::vector<std::uint32_t>{7, 4, 3, 4, 7, 6, 7}));
+  EXPECT_EQ(harness::values<std::uint64_t>(o.out(2)),
+            (std::vector<std::uint64_t>{1, 0, 1, 0, 2, 3, 5, 5, 1, 0, 0, 1, 4, 4}));
+  EXPECT_EQ(harness::values<double>(o.out(3)), (std::vector<double>{3, 4, 6, 1, 2, 5}));
+  // Fewer outputs: the others are not kept (the fixture checks for leaks).
+  for (int nlhs : {0, 1, 2, 3}) EXPECT_FALSE(call(nlhs, R.get()).failed);
+
+  array_ptr zero = f64(1, 1, {0});
+  array_ptr half = f64(1, 1, {1.5});
+  array_ptr d = f64(1, 6);
+  expect_error("One or two input arguments required . . .", 1);
+  expect_error("At most four output arguments allowed . . .", 5, R.get());
+  expect_error("R must be a real uint32 matrix . . .", 1, d.get(), zero.get());
+  expect_error("leaf_size must be a positive whole number . . .", 1, R.get(), zero.get());
+  expect_error("leaf_size must be a positive whole number . . .", 1, R.get(), half.get());
+}
+
+}  // namespace
