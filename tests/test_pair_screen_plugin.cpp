@@ -244,6 +244,33 @@ TEST_F(PairScreen, RandomTreesAgreeForEveryRequestAndWidth) {
   }
 }
 
+// R and R_tree that start 4 bytes past an 8-byte boundary, with an even row
+// count (64-bit words): few pairs take the word-by-word scan, many the vector
+// one.
+TEST_F(PairScreen, MisalignedPatternBlocksGiveTheReferenceFlags) {
+  std::mt19937_64 rng(43);
+  const testdata::pattern_matrix Rm = testdata::atom_patterns(4, 40, rng);
+  const testdata::pattern_tree t =
+      testdata::random_tree(Rm, 30, rng, 0.4, testdata::node_patterns::arbitrary, false);
+  array_ptr Ra = harness::u32_misaligned(4, 40, Rm.data);
+  array_ptr Ta = harness::u32_misaligned(4, 30, t.R_tree.data);
+  array_ptr na = u32(1, 30, t.i_node), la = u64(2, 30, t.i_leaf);
+  std::uniform_int_distribution<std::uint32_t> col(0, 39);
+  for (int n_comb : {10, 200}) {
+    std::vector<std::uint32_t> jp;
+    std::vector<std::uint8_t> expected;
+    for (int k = 0; k < n_comb; ++k) {
+      const std::uint32_t a = col(rng), b = col(rng);
+      jp.insert(jp.end(), {a, b});
+      expected.push_back(testdata::reference_adjacent(Rm, t, a, b));
+    }
+    array_ptr ja = u32(2, jp.size() / 2, jp);
+    const auto o = call(1, Ra.get(), ja.get(), Ta.get(), na.get(), la.get(), two.get());
+    ASSERT_FALSE(o.failed) << o.message;
+    EXPECT_EQ(harness::values<std::uint8_t>(o.out()), expected) << n_comb;
+  }
+}
+
 TEST_F(PairScreen, DeepChainOfOpenNodes) {
   const std::size_t n = 5000;
   std::vector<std::uint64_t> ranges(2 * n, 0);
