@@ -48,9 +48,9 @@
 %     R and R_tree must have the same number of rows . . .
 %     i_node must have one row . . .
 %     i_leaf must have two rows . . .
-%     R and R_tree must be real uint32 matrices . . .
 %     n_threads must be a non-empty real numeric array . . .
 %     j_comb should be of type 'uint32' or 'double' . . .
+%     R and R_tree must be real uint32 matrices . . .
 %     j_comb must hold 0-based column numbers of R . . .
 %     i_node must be a real uint32 row . . .
 %     i_node must hold skip targets with l < i_node(l) <= n_nodes (0-based l) . . .

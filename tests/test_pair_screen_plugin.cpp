@@ -109,27 +109,29 @@ TEST_F(PairScreen, ClassChecksInOrder) {
   array_ptr j_int = make<std::int32_t>(mxINT32_CLASS, {2, 1}, {0, 1});
   array_ptr n_dbl = f64(1, 3, {3, 2, 3});
   array_ptr l_dbl = f64(2, 3, {1, 0, 2, 2, 3, 3});
-  // Pattern classes after the shapes, before the thread request.
+  // Thread request after the shapes, before the class of j_comb.
   array_ptr Rd = f64(1, 4, {1, 2, 3, 4});
-  expect_error_with(kPatternClass, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
-  array_ptr T8 = make<std::uint8_t>(mxUINT8_CLASS, {1, 3}, {0, 1, 4});
-  expect_error_with(kPatternClass, R.get(), j_int.get(), T8.get(), n_dbl.get(), l_dbl.get(), none.get());
-  array_ptr Rc(standin::create(mxUINT32_CLASS, {1, 4}, true));
-  expect_error_with(kPatternClass, Rc.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), two.get());
-
-  // Thread request before the class of j_comb.
+  expect_error_with(kThreads, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
   expect_error_with(kThreads, R.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
   array_ptr cell(standin::create(mxCELL_CLASS, {1, 1}));
   expect_error_with(kThreads, R.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), cell.get());
 
-  // The class of j_comb before its values and the tree arrays.
+  // The class of j_comb before the pattern classes, its values and the tree arrays.
   array_ptr j_single = make<float>(mxSINGLE_CLASS, {2, 1}, {0, 1});
   array_ptr j_u64 = u64(2, 1, {0, 1});
   array_ptr j_cplx(standin::create(mxDOUBLE_CLASS, {2, 1}, true));
   for (const mxArray* j : {j_int.get(), j_single.get(), j_u64.get(), j_cplx.get()})
     expect_error_with(kCombClass, R.get(), j, T.get(), n_dbl.get(), l_dbl.get(), two.get());
+  expect_error_with(kCombClass, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
 
+  // Pattern classes before the values of j_comb and the tree arrays.
   array_ptr j_far = u32(2, 1, {0, 4});
+  expect_error_with(kPatternClass, Rd.get(), j_far.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
+  array_ptr T8 = make<std::uint8_t>(mxUINT8_CLASS, {1, 3}, {0, 1, 4});
+  expect_error_with(kPatternClass, R.get(), j_far.get(), T8.get(), n_dbl.get(), l_dbl.get(), two.get());
+  array_ptr Rc(standin::create(mxUINT32_CLASS, {1, 4}, true));
+  expect_error_with(kPatternClass, Rc.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), two.get());
+
   expect_error_with(kCombRange, R.get(), j_far.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
   expect_error_with(kNodeClass, R.get(), pairs.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
   array_ptr n_int = make<std::int32_t>(mxINT32_CLASS, {1, 3}, {3, 2, 3});
