@@ -1,10 +1,26 @@
 // pair_screen as a host calls it: the built plug-in, through the stand-in host.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
 #include "plugin_harness.h"
 #include "tree_data.h"
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+// Address and thread sanitizers reserve shadow memory far beyond any limit
+// on the address space.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define BITS_SHADOW_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define BITS_SHADOW_MEMORY 1
+#endif
+#endif
 
 namespace {
 
@@ -282,6 +298,48 @@ TEST_F(PairScreen, DeepChainOfOpenNodes) {
   const auto o = call(1, R.get(), pairs.get(), Tn.get(), nn.get(), ln.get(), two.get());
   ASSERT_FALSE(o.failed) << o.message;
   EXPECT_EQ(harness::values<std::uint8_t>(o.out()), answer);
+}
+
+#if defined(__linux__) && !defined(BITS_SHADOW_MEMORY)
+// One call whose union mask (4 bytes a row) cannot be had: R of 2^23 rows,
+// then an address-space limit of what the process holds now plus 16 MiB, so
+// the entry's own small blocks fit and the 32 MiB mask does not. Returns 0
+// when the call ends with the message, and says what happened otherwise.
+int call_without_room_for_the_mask(const harness::loaded_plugin& plugin) {
+  const std::size_t rows = std::size_t(1) << 23;
+  array_ptr R = u32(rows, 1), T = u32(rows, 0), n = u32(1, 0), l = u64(2, 0);
+  array_ptr j = u32(2, 1, {0, 0}), one = u16_scalar(1);
+  unsigned long pages = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  rlimit limit;
+  getrlimit(RLIMIT_AS, &limit);
+  limit.rlim_cur = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t(16) << 20);
+  if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) {
+    std::fprintf(stderr, "cannot lower the address-space limit\n");
+    return 2;
+  }
+  const auto o = plugin.call(1, {R.get(), j.get(), T.get(), n.get(), l.get(), one.get()});
+  if (o.failed && o.message == "Out of memory for the tree walk . . .") return 0;
+  std::fprintf(stderr, "the call %s: %s\n", o.failed ? "failed" : "returned", o.message.c_str());
+  return 1;
+}
+#endif
+
+// A thread's scratch comes from std::malloc inside the parallel region, so
+// its failure is made real: a child process (a fresh run of this test alone)
+// lowers its own address-space limit before the call; the test process
+// itself is never limited. Not on Windows (no such limit) nor under the
+// address and thread sanitizers.
+TEST_F(PairScreen, ScratchThatCannotBeHadEndsTheCall) {
+#if defined(__linux__) && !defined(BITS_SHADOW_MEMORY)
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(call_without_room_for_the_mask(plugin_)), ::testing::ExitedWithCode(0), "");
+#else
+  GTEST_SKIP() << "needs an address-space limit and no sanitizer shadow memory";
+#endif
 }
 
 TEST_F(PairScreen, ErrorsLeaveTheNextCallWorking) {
