@@ -29,10 +29,10 @@
 #include <string>
 #include <vector>
 
-#include "../tests/pattern_data.h"
-#include "bench_timing.h"
-#include "subset_table.h"
-#include "subset_table_fast.h"
+#include "tests/pattern_data.h"
+#include "bench/bench_timing.h"
+#include "core/subset_table.h"
+#include "core/subset_table_fast.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "../tests/pattern_data.h"
-#include "bench_timing.h"
-#include "tree_adjacency.h"
-#include "tree_adjacency_fast.h"
+#include "tests/pattern_data.h"
+#include "bench/bench_timing.h"
+#include "core/tree_adjacency.h"
+#include "core/tree_adjacency_fast.h"
 
 namespace {
 

@@ -13,12 +13,17 @@ set(BITS_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
 set(BITS_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
 set(BITS_VERSION_SCRIPT ${BITS_MEX_DIR}/mexFunction.map)
 
+# Our own declarations of the host API (mex/include/mex.h), for the plug-ins
+# of the release and the stand-in host; the Octave and MATLAB flavours take
+# their host's mex.h instead.
+add_library(bits_host_api INTERFACE)
+target_include_directories(bits_host_api INTERFACE ${BITS_MEX_DIR}/include)
+
 # The stand-in host: libmx and libmex of our own.
 add_library(mx SHARED ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/standin_mx.cpp)
 add_library(mex SHARED ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/standin_mex.cpp)
 foreach(lib mx mex)
-  target_include_directories(${lib} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin/include
-                                           ${CMAKE_CURRENT_SOURCE_DIR}/tests/standin)
+  target_link_libraries(${lib} PUBLIC bits_host_api PRIVATE bits_options)
   target_compile_definitions(${lib} PRIVATE BITS_STANDIN_BUILD)
   set_target_properties(${lib} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR}
                                           RUNTIME_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
@@ -93,7 +98,6 @@ function(bits_plugin_flags target)
     # The export list is fixed by a module definition file: mexFunction only,
     # whatever the statically linked runtimes mark for export.
     target_sources(${target} PRIVATE ${BITS_MEX_DIR}/mexFunction.def)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/standin/include)
     add_dependencies(${target} host_import_libs)
   endif()
 endfunction()
@@ -110,7 +114,7 @@ function(bits_add_plugin name)
   set(help ${BITS_HELP_DIR}/${name}.m)
 
   add_library(${name}_standin MODULE ${src})
-  bits_plugin_flags(${name}_standin ${BITS_HOST_LIBS} ${ARG_LIBS})
+  bits_plugin_flags(${name}_standin bits_host_api ${BITS_HOST_LIBS} ${ARG_LIBS})
   set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ${BITS_PLUGIN_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
   set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)

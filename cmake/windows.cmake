@@ -47,6 +47,7 @@ if(BITS_HAVE_WINDOWS)
                -DBITS_BUILD_TESTS=${BITS_HAVE_WINE}
                -DBITS_GTEST_SOURCE_DIR=${BITS_GTEST_SOURCE_DIR}
                -DBITS_BUILD_OCTAVE=OFF -DBITS_BUILD_MATLAB=OFF
+               -DBITS_SIMD_KERNELS=${BITS_SIMD_KERNELS}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
 elseif(BITS_WINDOWS_WANTED)
@@ -118,8 +119,22 @@ function(bits_add_windows_tests)
   foreach(program kernel_tests plugin_tests)
     add_test(NAME windows.${program}
              COMMAND ${run} run ${logs}/${program}.log 600 ${BITS_WINDOWS_DIR}/tests/${program}.exe)
-    set_tests_properties(windows.${program} PROPERTIES FIXTURES_REQUIRED wine)
   endforeach()
+  # As in the Linux build, the plug-in tests of the vector kernels once per path.
+  set(path_tests "")
+  foreach(path ${BITS_SIMD_PATHS})
+    set(test windows.plugin_tests.simd_${path})
+    add_test(NAME ${test}
+             COMMAND ${run} run ${logs}/plugin_tests_simd_${path}.log 600
+                     ${BITS_WINDOWS_DIR}/tests/plugin_tests.exe --gtest_filter=${BITS_VECTOR_PLUGIN_TESTS})
+    set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env};BITS_SIMD=${path}"
+                         SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    list(APPEND path_tests ${test})
+  endforeach()
+  set_tests_properties(windows.kernel_tests windows.plugin_tests ${path_tests}
+                       PROPERTIES FIXTURES_REQUIRED wine)
   set_tests_properties(windows.wine_prefix windows.wine_stop windows.kernel_tests windows.plugin_tests
-                       PROPERTIES LABELS windows ENVIRONMENT "${env}" TIMEOUT 900)
+                       PROPERTIES ENVIRONMENT "${env}")
+  set_tests_properties(windows.wine_prefix windows.wine_stop windows.kernel_tests windows.plugin_tests
+                       ${path_tests} PROPERTIES LABELS windows TIMEOUT 900)
 endfunction()

@@ -2,7 +2,7 @@
 // off (-ffp-contract=off, or /fp:precise with MSVC) and never with a
 // fast-math option: the order and the rounding of every operation below are
 // part of the result.
-#include "approximate_ratio.h"
+#include "core/approximate_ratio.h"
 
 #include <cfloat>
 #include <cmath>

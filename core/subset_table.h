@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "packed_patterns.h"
+#include "core/packed_patterns.h"
 
 namespace bits {
 

@@ -1,20 +1,15 @@
 // Fast subset table: the same flags as subset_table_kernel, computed 16
 // R_subset columns at a time in vector registers.
 //
-// R_subset is first copied, transposed, into a scratch block: groups of 16
-// columns, and within a group word k of all 16 columns side by side, so that
-// one vector load takes word k of 16 patterns. Every test is bitwise and
-// position-wise, so the copy is made in 32-bit elements whatever the word
-// width of the call; the flags are the same. A group is tested against one
-// column Q of R by OR-ing (P & ~Q) into one accumulator per lane, stopping as
-// soon as every lane holds a stray bit; a lane whose accumulator stays zero
-// is inside Q.
+// R_subset is first copied, transposed, into a scratch block
+// (transposed_columns.h), so that one vector load takes word k of 16
+// patterns. A group is tested against one column Q of R by OR-ing (P & ~Q)
+// into one accumulator per lane, stopping as soon as every lane holds a stray
+// bit; a lane whose accumulator stays zero is inside Q.
 //
-// The instruction set is picked at run time from what the processor offers
-// (AVX-512, AVX2); the vector code is compiled for it with target attributes,
-// so a build without -march runs it where it is present and never reaches it
-// where it is not. Compilers or targets without that machinery get the
-// straightforward kernel.
+// The kernel takes the instruction set that the caller chose (simd.h) and
+// picks its code for it once per call; the scalar path, and builds without
+// vector code, get the straightforward kernel.
 //
 // The caller (the entry) allocates the scratch block before the parallel
 // region; nothing here allocates, fails or calls the host.
@@ -24,90 +19,20 @@
 #include <cstdint>
 #include <cstring>
 
-#include "packed_patterns.h"
-#include "subset_table.h"
+#include "core/packed_patterns.h"
+#include "core/simd.h"
+#include "core/subset_table.h"
+#include "core/transposed_columns.h"
 
 #ifdef _OPENMP
 #include <omp.h>
 #endif
 
-// Run-time dispatch needs GCC or Clang target attributes and
-// __builtin_cpu_supports on x86. MinGW GCC cannot realign the stack to 32 or
-// 64 bytes (GCC bug 54412), so it spills vector registers with aligned moves
-// at 16-byte aligned addresses; there the vector paths are taken only when the
-// assembler rewrites aligned moves (-Wa,-muse-unaligned-vector-move), which
-// the build says by defining BITS_UNALIGNED_VECTOR_MOVES.
-#if (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER) && \
-    (defined(__x86_64__) || defined(__i386__)) &&                      \
-    (!defined(_WIN32) || defined(__clang__) || defined(BITS_UNALIGNED_VECTOR_MOVES))
-#define BITS_SIMD_DISPATCH 1
-#include <immintrin.h>
-#define BITS_TARGET_AVX2 __attribute__((target("avx2")))
-#define BITS_TARGET_AVX512 __attribute__((target("avx512f")))
-#else
-#define BITS_SIMD_DISPATCH 0
-#endif
-
 namespace bits {
-
-enum class simd_isa { scalar = 0, avx2 = 1, avx512 = 2 };
-
-inline const char* simd_isa_name(simd_isa isa) {
-  switch (isa) {
-    case simd_isa::avx512: return "avx512";
-    case simd_isa::avx2: return "avx2";
-    default: return "scalar";
-  }
-}
-
-// The widest instruction set that this processor and its operating system
-// run (the builtin checks that the OS saves the vector registers, too).
-inline simd_isa best_simd_isa() {
-#if BITS_SIMD_DISPATCH
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return simd_isa::avx512;
-  if (__builtin_cpu_supports("avx2")) return simd_isa::avx2;
-#endif
-  return simd_isa::scalar;
-}
-
-// Columns per group of the transposed copy, for every instruction set.
-constexpr std::uint64_t vector_group_width = 16;
-
-// Largest transposed copy worth making; beyond it the straightforward kernel
-// runs rather than doubling the memory of a huge pattern matrix.
-constexpr std::uint64_t transposed_scratch_limit_bytes = std::uint64_t(1) << 30;
-
-// Groups of vector_group_width columns that hold `columns` columns.
-constexpr std::uint64_t group_count(std::uint64_t columns) {
-  return (columns + vector_group_width - 1) / vector_group_width;
-}
-
-// uint32 elements of one column, whatever the word width of the call.
-template <typename word_t>
-constexpr std::uint64_t elements_per_column(std::uint64_t words_per_column) {
-  return words_per_column * (sizeof(word_t) / sizeof(std::uint32_t));
-}
-
-// uint32 elements of a scratch block for the transposed copy of `columns`
-// columns of `elements` uint32 elements each, with room to align it to 64
-// bytes.
-inline std::uint64_t transposed_scratch_size(std::uint64_t elements, std::uint64_t columns) {
-  const std::uint64_t groups = group_count(columns);
-  return groups * vector_group_width * elements + 16;
-}
-
-// True when that copy has something to hold and stays within the limit.
-inline bool transposed_copy_fits(std::uint64_t elements, std::uint64_t columns) {
-  if (elements == 0 || columns == 0) return false;
-  const std::uint64_t groups = group_count(columns);
-  const std::uint64_t limit = transposed_scratch_limit_bytes / sizeof(std::uint32_t);
-  return elements <= limit / (groups * vector_group_width);
-}
 
 // The scratch block bits_within should allocate for one call: 0 when no copy
 // pays (too few reference columns to amortise it, nothing to scan, no vector
-// unit) or when it would exceed the limit above.
+// unit) or when it would exceed the limit of transposed_columns.h.
 inline std::uint64_t subset_scratch_elements(std::uint64_t elements, std::uint64_t n_subset,
                                              std::int64_t n_perm, simd_isa isa) {
   if (isa == simd_isa::scalar || n_subset < vector_group_width || n_perm < 4 ||
@@ -118,34 +43,13 @@ inline std::uint64_t subset_scratch_elements(std::uint64_t elements, std::uint64
 
 namespace detail {
 
-// Copies group g (columns 16g .. 16g+15) of the uint32 columns S into the
-// transposed block T; lanes past the last column are zero.
-inline void transpose_group(const word_view_t<std::uint32_t>* S, std::uint64_t elements,
-                            std::uint64_t columns, std::uint64_t g, std::uint32_t* T) {
-  std::uint32_t* block = T + g * elements * vector_group_width;
-  for (std::uint64_t lane = 0; lane < vector_group_width; ++lane) {
-    const std::uint64_t j = g * vector_group_width + lane;
-    if (j < columns) {
-      const word_view_t<std::uint32_t>* P = S + j * elements;
-      for (std::uint64_t k = 0; k < elements; ++k) block[k * vector_group_width + lane] = P[k];
-    } else {
-      for (std::uint64_t k = 0; k < elements; ++k) block[k * vector_group_width + lane] = 0;
-    }
-  }
-}
-
-// Fills the transposed copy T of the `columns` uint32 columns S, group by
-// group, as a worksharing loop: called by every thread of a team, it splits
-// the groups among them and ends in the loop's barrier, so that the whole
-// copy is there when any thread goes on.
-inline void transpose_columns(const word_view_t<std::uint32_t>* S, std::uint64_t elements,
-                              std::uint64_t columns, std::uint32_t* T) {
-  const std::int64_t groups = static_cast<std::int64_t>(group_count(columns));
-#ifdef _OPENMP
-#pragma omp for schedule(static)
-#endif
-  for (std::int64_t g = 0; g < groups; ++g)
-    transpose_group(S, elements, columns, static_cast<std::uint64_t>(g), T);
+// Columns per cache block: the transposed groups of one block should stay in
+// the per-core cache (half a MiB) while every reference column of the
+// thread streams over them.
+inline std::uint64_t groups_per_block(std::uint64_t elements) {
+  const std::uint64_t bytes_per_group = elements * vector_group_width * sizeof(std::uint32_t);
+  const std::uint64_t g = (std::uint64_t(512) << 10) / bytes_per_group;
+  return g > 0 ? g : 1;
 }
 
 #if BITS_SIMD_DISPATCH
@@ -343,93 +247,90 @@ BITS_TARGET_AVX2 inline void subset_rows_avx2(const std::uint32_t* T, std::uint6
   }
 }
 
-#endif  // BITS_SIMD_DISPATCH
-
-// Columns per cache block: the transposed groups of one block should stay in
-// the per-core cache (half a MiB) while every reference column of the
-// thread streams over them.
-inline std::uint64_t groups_per_block(std::uint64_t elements) {
-  const std::uint64_t bytes_per_group = elements * vector_group_width * sizeof(std::uint32_t);
-  const std::uint64_t g = (std::uint64_t(512) << 10) / bytes_per_group;
-  return g > 0 ? g : 1;
-}
-
-}  // namespace detail
-
-// First word of a transposed copy inside a scratch block of
-// transposed_scratch_size() elements: the next 64-byte boundary.
-inline std::uint32_t* transposed_scratch_start(void* scratch) {
-  const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(scratch);
-  return reinterpret_cast<std::uint32_t*>((p + 63) & ~std::uintptr_t(63));
-}
-
-// The body of the parallel region, like subset_table_kernel and with the same
-// arguments, plus the scratch block (transposed_scratch_size() uint32 elements,
-// or null) and the instruction set to use. Without scratch, or with
-// the scalar set, it is subset_table_kernel itself.
-//
-// With scratch, the team first fills the transposed copy (one worksharing
+// The vector body of subset_table_fast_kernel, compiled once per vector
+// instruction set. The team first fills the transposed copy (one worksharing
 // loop, ending in a barrier); then each thread takes the contiguous block of
 // i_perm that the static schedule gives it and writes only those output
 // columns, cache block by cache block of R_subset.
+template <simd_isa isa, typename word_t, typename index_t>
+void subset_table_vector(const index_t* i_perm, packed_pattern_matrix<word_t> R_subset,
+                         packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
+                         std::uint8_t* contained, std::int64_t n_perm, std::uint64_t n_subset,
+                         void* scratch) {
+  const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
+  const std::uint64_t groups = group_count(n_subset);
+  const word_view_t<std::uint32_t>* S =
+      reinterpret_cast<const word_view_t<std::uint32_t>*>(R_subset.words);
+  std::uint32_t* T = transposed_scratch_start(scratch);
+  transpose_columns(S, elements, n_subset, T);
+
+  // This thread's block of i_perm under the static schedule.
+  std::int64_t t = 0, team = 1;
+#ifdef _OPENMP
+  t = omp_get_thread_num();
+  team = omp_get_num_threads();
+#endif
+  const std::int64_t q = n_perm > 0 ? n_perm / team : 0;
+  const std::int64_t r = n_perm > 0 ? n_perm % team : 0;
+  const std::int64_t begin = t * q + (t < r ? t : r);
+  const std::int64_t end = begin + q + (t < r ? 1 : 0);
+
+  const std::uint64_t step = groups_per_block(elements);
+  for (std::uint64_t g0 = 0; g0 < groups; g0 += step) {
+    const std::uint64_t block_groups = groups - g0 < step ? groups - g0 : step;
+    const std::uint64_t first = g0 * vector_group_width;
+    const std::uint64_t last = first + block_groups * vector_group_width;
+    const std::uint64_t n_cols = (last < n_subset ? last : n_subset) - first;
+    const std::uint32_t* block = T + g0 * elements * vector_group_width;
+    // Four reference columns at a time, then the rest.
+    for (std::int64_t i = begin; i < end; i += 4) {
+      const int count = end - i < 4 ? static_cast<int>(end - i) : 4;
+      const word_view_t<std::uint32_t>* Q[4];
+      std::uint8_t* out[4];
+      for (int j = 0; j < count; ++j) {
+        Q[j] = reinterpret_cast<const word_view_t<std::uint32_t>*>(
+            R.column(column_index(i_perm[i + j])));
+        out[j] = contained + static_cast<std::uint64_t>(i + j) * n_subset + first;
+      }
+      if constexpr (isa == simd_isa::avx512) {
+        if (count == 4)
+          subset_rows4_avx512(block, block_groups, elements, Q, out, n_cols);
+        else
+          for (int j = 0; j < count; ++j)
+            subset_row_avx512(block, block_groups, elements, Q[j], out[j], n_cols);
+      } else {
+        switch (count) {
+          case 4: subset_rows_avx2<4>(block, block_groups, elements, Q, out, n_cols); break;
+          case 3: subset_rows_avx2<3>(block, block_groups, elements, Q, out, n_cols); break;
+          case 2: subset_rows_avx2<2>(block, block_groups, elements, Q, out, n_cols); break;
+          default: subset_rows_avx2<1>(block, block_groups, elements, Q, out, n_cols);
+        }
+      }
+    }
+  }
+}
+
+#endif  // BITS_SIMD_DISPATCH
+
+}  // namespace detail
+
+// The body of the parallel region, like subset_table_kernel and with the same
+// arguments, plus the scratch block (transposed_scratch_size() uint32 elements,
+// or null) and the instruction set to use, which picks the code once for the
+// call. Without scratch, or with the scalar set, it is subset_table_kernel
+// itself.
 template <typename word_t, typename index_t>
 void subset_table_fast_kernel(const index_t* i_perm, packed_pattern_matrix<word_t> R_subset,
                               packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
                               std::uint8_t* contained, std::int64_t n_perm,
                               std::uint64_t n_subset, void* scratch, simd_isa isa) {
 #if BITS_SIMD_DISPATCH
-  const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
-  if (scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
-    const std::uint64_t groups = group_count(n_subset);
-    const word_view_t<std::uint32_t>* S =
-        reinterpret_cast<const word_view_t<std::uint32_t>*>(R_subset.words);
-    std::uint32_t* T = transposed_scratch_start(scratch);
-    detail::transpose_columns(S, elements, n_subset, T);
-
-    // This thread's block of i_perm under the static schedule.
-    std::int64_t t = 0, team = 1;
-#ifdef _OPENMP
-    t = omp_get_thread_num();
-    team = omp_get_num_threads();
-#endif
-    const std::int64_t q = n_perm > 0 ? n_perm / team : 0;
-    const std::int64_t r = n_perm > 0 ? n_perm % team : 0;
-    const std::int64_t begin = t * q + (t < r ? t : r);
-    const std::int64_t end = begin + q + (t < r ? 1 : 0);
-
-    const std::uint64_t step = detail::groups_per_block(elements);
-    for (std::uint64_t g0 = 0; g0 < groups; g0 += step) {
-      const std::uint64_t block_groups = groups - g0 < step ? groups - g0 : step;
-      const std::uint64_t first = g0 * vector_group_width;
-      const std::uint64_t last = first + block_groups * vector_group_width;
-      const std::uint64_t n_cols = (last < n_subset ? last : n_subset) - first;
-      const std::uint32_t* block = T + g0 * elements * vector_group_width;
-      // Four reference columns at a time, then the rest.
-      for (std::int64_t i = begin; i < end; i += 4) {
-        const int count = end - i < 4 ? static_cast<int>(end - i) : 4;
-        const word_view_t<std::uint32_t>* Q[4];
-        std::uint8_t* out[4];
-        for (int j = 0; j < count; ++j) {
-          Q[j] = reinterpret_cast<const word_view_t<std::uint32_t>*>(
-              R.column(column_index(i_perm[i + j])));
-          out[j] = contained + static_cast<std::uint64_t>(i + j) * n_subset + first;
-        }
-        if (isa != simd_isa::avx512) {
-          switch (count) {
-            case 4: detail::subset_rows_avx2<4>(block, block_groups, elements, Q, out, n_cols); break;
-            case 3: detail::subset_rows_avx2<3>(block, block_groups, elements, Q, out, n_cols); break;
-            case 2: detail::subset_rows_avx2<2>(block, block_groups, elements, Q, out, n_cols); break;
-            default: detail::subset_rows_avx2<1>(block, block_groups, elements, Q, out, n_cols);
-          }
-        } else if (count == 4)
-          detail::subset_rows4_avx512(block, block_groups, elements, Q, out, n_cols);
-        else
-          for (int j = 0; j < count; ++j)
-            detail::subset_row_avx512(block, block_groups, elements, Q[j], out[j], n_cols);
-      }
-    }
+  if (scratch != nullptr && elements_per_column<word_t>(words_per_column) > 0 &&
+      run_vector_path(isa, [&](auto path) {
+        detail::subset_table_vector<decltype(path)::value, word_t, index_t>(
+            i_perm, R_subset, R, words_per_column, contained, n_perm, n_subset, scratch);
+      }))
     return;
-  }
 #else
   (void)scratch;
   (void)isa;

@@ -24,7 +24,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "packed_patterns.h"
+#include "core/packed_patterns.h"
 
 namespace bits {
 

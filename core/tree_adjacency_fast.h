@@ -1,25 +1,29 @@
 // Fast pair screening: the tree walk of tree_adjacency.h with a vector scan
 // of the columns that a node lists.
 //
-// R is copied, transposed, into groups of 16 columns (the layout of the fast
-// subset table), so that one vector load takes word k of 16 neighbouring
-// columns. A node's range first .. last is then tested 16 columns at a time
-// against the pair's union mask: a lane is inner when its column lies inside
-// the union and is neither a nor b, and the scan ends at the first group with
-// an inner lane. The flag of a pair depends only on whether an inner column
-// exists, so it is the same as the straightforward scan's.
+// R is copied, transposed, into groups of 16 columns (transposed_columns.h,
+// the layout of the fast subset table), so that one vector load takes word k
+// of 16 neighbouring columns. A node's range first .. last is then tested 16
+// columns at a time against the pair's union mask: a lane is inner when its
+// column lies inside the union and is neither a nor b, and the scan ends at
+// the first group with an inner lane. The flag of a pair depends only on
+// whether an inner column exists, so it is the same as the straightforward
+// scan's.
 //
-// The team fills the copy (one worksharing loop, ending in a barrier) before
-// the pairs go out; the caller allocates it before the region. Nothing here
-// allocates per pair or calls the host.
+// The kernel takes the instruction set that the caller chose (simd.h) and
+// picks its code for it once per call: the walk runs with a column scan
+// compiled for that set. The team fills the copy (one worksharing loop,
+// ending in a barrier) before the pairs go out; the caller allocates it
+// before the region. Nothing here allocates per pair or calls the host.
 #ifndef BITS_CORE_TREE_ADJACENCY_FAST_H
 #define BITS_CORE_TREE_ADJACENCY_FAST_H
 
 #include <cstdint>
 
-#include "packed_patterns.h"
-#include "subset_table_fast.h"
-#include "tree_adjacency.h"
+#include "core/packed_patterns.h"
+#include "core/simd.h"
+#include "core/transposed_columns.h"
+#include "core/tree_adjacency.h"
 
 namespace bits {
 
@@ -131,21 +135,22 @@ constexpr std::uint64_t vector_scan_min_columns = 4;
 // Node patterns shorter than this (uint32 elements) are tested word by word.
 constexpr std::uint64_t vector_inside_min_elements = 16;
 
-// The walk's tests on the transposed copy T of R: node patterns a vector at a
-// time when they are long, column ranges 16 columns at a time.
-template <typename word_t>
+// The walk's tests on the transposed copy T of R with the code of one
+// instruction set: node patterns a vector at a time when they are long,
+// column ranges 16 columns at a time. The scalar set (and a build without
+// vector code) runs the straightforward tests.
+template <typename word_t, simd_isa isa>
 struct vector_column_scan {
   scalar_column_scan<word_t> scalar;
   const std::uint32_t* T;
   std::uint64_t elements;
-  simd_isa isa;
   bool inside(const word_view_t<word_t>* P, const word_t* mask) const {
 #if BITS_SIMD_DISPATCH
     if (elements >= vector_inside_min_elements) {
       const auto* p = reinterpret_cast<const word_view_t<std::uint32_t>*>(P);
       const auto* m = reinterpret_cast<const word_view_t<std::uint32_t>*>(mask);
-      return isa == simd_isa::avx512 ? detail::inside_union_avx512(p, m, elements)
-                                     : detail::inside_union_avx2(p, m, elements);
+      if constexpr (isa == simd_isa::avx512) return detail::inside_union_avx512(p, m, elements);
+      if constexpr (isa == simd_isa::avx2) return detail::inside_union_avx2(p, m, elements);
     }
 #endif
     return scalar.inside(P, mask);
@@ -154,9 +159,11 @@ struct vector_column_scan {
                   const word_t* mask) const {
 #if BITS_SIMD_DISPATCH
     if (last - first + 1 >= vector_scan_min_columns) {
-      const word_view_t<std::uint32_t>* m = reinterpret_cast<const word_view_t<std::uint32_t>*>(mask);
-      return isa == simd_isa::avx512 ? detail::inner_column_avx512(T, elements, m, first, last, a, b)
-                                     : detail::inner_column_avx2(T, elements, m, first, last, a, b);
+      const auto* m = reinterpret_cast<const word_view_t<std::uint32_t>*>(mask);
+      if constexpr (isa == simd_isa::avx512)
+        return detail::inner_column_avx512(T, elements, m, first, last, a, b);
+      if constexpr (isa == simd_isa::avx2)
+        return detail::inner_column_avx2(T, elements, m, first, last, a, b);
     }
 #endif
     return scalar(first, last, a, b, mask);
@@ -178,8 +185,9 @@ inline std::uint64_t pair_scratch_elements(std::uint64_t elements, std::uint64_t
 
 // The body of the parallel region, like tree_adjacency_kernel and with the
 // same arguments, plus the scratch block (transposed_scratch_size() uint32
-// elements for the columns of R, or null) and the instruction set. Without
-// scratch, or with the scalar set, it is tree_adjacency_kernel itself.
+// elements for the columns of R, or null) and the instruction set, which
+// picks the column scan once for the call. Without scratch, or with the
+// scalar set, it is tree_adjacency_kernel itself.
 template <typename word_t, typename index_t>
 void tree_adjacency_fast_kernel(const index_t* j_comb, packed_pattern_matrix<word_t> R_tree,
                                 packed_pattern_matrix<word_t> R, std::uint64_t words_per_column,
@@ -187,17 +195,24 @@ void tree_adjacency_fast_kernel(const index_t* j_comb, packed_pattern_matrix<wor
                                 const std::uint64_t* i_leaf, const std::uint32_t* i_node,
                                 std::int64_t n_comb, std::uint64_t tree_depth,
                                 int* scratch_failed, void* scratch, simd_isa isa) {
+#if BITS_SIMD_DISPATCH
   const std::uint64_t elements = elements_per_column<word_t>(words_per_column);
-  if (BITS_SIMD_DISPATCH && scratch != nullptr && isa != simd_isa::scalar && elements > 0) {
-    const word_view_t<std::uint32_t>* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(R.words);
-    std::uint32_t* T = transposed_scratch_start(scratch);
-    detail::transpose_columns(S, elements, R.columns, T);
-    const vector_column_scan<word_t> scan{{R, words_per_column}, T, elements, isa};
-    tree_adjacency_scan_kernel<word_t, index_t>(j_comb, R_tree, R, words_per_column, adjacent,
-                                                n_nodes, i_leaf, i_node, n_comb, tree_depth,
-                                                scratch_failed, scan);
+  if (scratch != nullptr && elements > 0 && run_vector_path(isa, [&](auto path) {
+        const word_view_t<std::uint32_t>* S =
+            reinterpret_cast<const word_view_t<std::uint32_t>*>(R.words);
+        std::uint32_t* T = transposed_scratch_start(scratch);
+        detail::transpose_columns(S, elements, R.columns, T);
+        const vector_column_scan<word_t, decltype(path)::value> scan{
+            {R, words_per_column}, T, elements};
+        tree_adjacency_scan_kernel<word_t, index_t>(j_comb, R_tree, R, words_per_column,
+                                                    adjacent, n_nodes, i_leaf, i_node, n_comb,
+                                                    tree_depth, scratch_failed, scan);
+      }))
     return;
-  }
+#else
+  (void)scratch;
+  (void)isa;
+#endif
   tree_adjacency_kernel<word_t, index_t>(j_comb, R_tree, R, words_per_column, adjacent, n_nodes,
                                          i_leaf, i_node, n_comb, tree_depth, scratch_failed);
 }

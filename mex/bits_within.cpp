@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host_args.h"
-#include "../core/subset_table.h"
-#include "../core/subset_table_fast.h"
+#include "mex/host_args.h"
+#include "core/subset_table.h"
+#include "core/subset_table_fast.h"
 
 namespace {
 

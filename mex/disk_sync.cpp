@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host_args.h"
+#include "mex/host_args.h"
 
 #if defined(_WIN32)
-#include "windows_api.h"
+#include "mex/windows_api.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -10,14 +10,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "mex.h"
-#include "../core/packed_patterns.h"
+// The host's API: Octave's or MATLAB's own mex.h, or for the plug-ins of the
+// release our declarations in mex/include.
+#include <mex.h>
+
+#include "core/packed_patterns.h"
 
 #ifdef _OPENMP
 #include <omp.h>
 #if defined(_WIN32)
 #include <thread>
-#include "windows_api.h"
+#include "mex/windows_api.h"
 #else
 #include <dlfcn.h>
 #endif

@@ -14,9 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host_args.h"
-#include "../core/tree_adjacency.h"
-#include "../core/tree_adjacency_fast.h"
+#include "mex/host_args.h"
+#include "core/tree_adjacency.h"
+#include "core/tree_adjacency_fast.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 // empty copies. Runs on the calling thread.
 #include <cstdint>
 
-#include "host_args.h"
-#include "../core/approximate_ratio.h"
+#include "mex/host_args.h"
+#include "core/approximate_ratio.h"
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs != 2) host::fail("Two input arguments required . . .");

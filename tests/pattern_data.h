@@ -64,6 +64,17 @@ inline pattern_matrix subsets_of(const pattern_matrix& R, std::uint64_t n, std::
   return S;
 }
 
+// n random column numbers of a matrix of `columns` columns. As doubles,
+// every third one has a fractional part, which names the column below it.
+template <typename index_t>
+std::vector<index_t> random_indices(std::size_t n, std::uint64_t columns, std::mt19937_64& rng) {
+  std::uniform_int_distribution<std::uint64_t> col(0, columns - 1);
+  std::vector<index_t> idx;
+  for (std::size_t k = 0; k < n; ++k)
+    idx.push_back(static_cast<index_t>(col(rng)) + (k % 3 == 1 ? index_t(0.5) : index_t(0)));
+  return idx;
+}
+
 }  // namespace testdata
 
 #endif

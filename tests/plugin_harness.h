@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "standin.h"
+#include "tests/standin/standin.h"
 
 #ifndef BITS_PLUGIN_DIR
 #define BITS_PLUGIN_DIR "."

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "approximate_ratio.h"
+#include "core/approximate_ratio.h"
 
 namespace {
 

@@ -3,8 +3,9 @@
 #include <limits>
 #include <random>
 
-#include "pattern_data.h"
-#include "plugin_harness.h"
+#include "tests/pattern_data.h"
+#include "tests/plugin_harness.h"
+#include "tests/test_params.h"
 
 namespace {
 
@@ -155,8 +156,10 @@ TEST_F(BitsWithin, ThreadRequestsOfEveryClassGiveTheSameTable) {
 }
 
 // Tables large enough for the vector kernel (a transposed copy of R_subset),
-// with a partly filled last group of columns and both word widths.
+// with a partly filled last group of columns and both word widths, on the
+// path that BITS_SIMD leaves the plug-in.
 TEST_F(BitsWithin, VectorPathGivesTheReferenceTable) {
+  BITS_PLUGIN_PATH_OR_SKIP();
   std::mt19937_64 rng(2026);
   for (std::uint64_t rows : {33, 34}) {
     testdata::pattern_matrix Rm(rows, 9);

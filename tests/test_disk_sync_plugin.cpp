@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-#include "plugin_harness.h"
+#include "tests/plugin_harness.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "subset_table.h"
+#include "core/subset_table.h"
 
 namespace {
 

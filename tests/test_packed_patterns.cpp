@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "packed_patterns.h"
+#include "core/packed_patterns.h"
 
 namespace {
 

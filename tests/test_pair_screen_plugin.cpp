@@ -5,8 +5,8 @@
 #include <limits>
 #include <random>
 
-#include "plugin_harness.h"
-#include "tree_data.h"
+#include "tests/plugin_harness.h"
+#include "tests/tree_data.h"
 
 #if defined(__linux__)
 #include <sys/resource.h>

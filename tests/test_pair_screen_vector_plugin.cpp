@@ -1,10 +1,12 @@
 // pair_screen on calls large enough for the vector column scan (a transposed
-// copy of R): the plain scan and a random forest, both word widths, both pair
-// classes and several thread counts give the flags of the definition.
+// copy of R), on the path that BITS_SIMD leaves the plug-in: the plain scan
+// and a random forest, both word widths, both pair classes and several thread
+// counts give the flags of the definition.
 #include <random>
 
-#include "plugin_harness.h"
-#include "tree_data.h"
+#include "tests/plugin_harness.h"
+#include "tests/test_params.h"
+#include "tests/tree_data.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ class PairScreenVector : public harness::PluginTest {
 };
 
 TEST_F(PairScreenVector, LargeCallsGiveTheDefinedFlags) {
+  BITS_PLUGIN_PATH_OR_SKIP();
   std::mt19937_64 rng(404);
   for (std::uint64_t rows : {3, 4}) {
     const testdata::pattern_matrix Rm = testdata::atom_patterns(rows, 150, rng);

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "approximate_ratio.h"
-#include "plugin_harness.h"
+#include "core/approximate_ratio.h"
+#include "tests/plugin_harness.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "pattern_data.h"
-#include "subset_table.h"
+#include "core/subset_table.h"
+#include "tests/pattern_data.h"
+#include "tests/test_params.h"
 
 namespace {
 
@@ -43,8 +44,7 @@ std::vector<std::uint8_t> reference_table(const pattern_matrix& S, const pattern
 
 template <typename index_t>
 class SubsetTable : public ::testing::Test {};
-using IndexTypes = ::testing::Types<std::uint32_t, double>;
-TYPED_TEST_SUITE(SubsetTable, IndexTypes);
+TYPED_TEST_SUITE(SubsetTable, testpaths::index_types);
 
 TYPED_TEST(SubsetTable, MatchesReferenceOnRandomPatterns) {
   std::mt19937_64 rng(20261208);
@@ -54,14 +54,7 @@ TYPED_TEST(SubsetTable, MatchesReferenceOnRandomPatterns) {
       pattern_matrix R(rows, 5);
       testdata::fill_random(R, rng, density);
       const pattern_matrix S = testdata::subsets_of(R, 57, rng, density);
-      std::vector<TypeParam> idx;
-      std::uniform_int_distribution<std::uint32_t> col(0, 4);
-      for (int k = 0; k < 41; ++k) {
-        // Fractional doubles name the column below them.
-        idx.push_back(std::is_same<TypeParam, double>::value && k % 3 == 0
-                          ? static_cast<TypeParam>(col(rng) + 0.75)
-                          : static_cast<TypeParam>(col(rng)));
-      }
+      const auto idx = testdata::random_indices<TypeParam>(41, R.cols, rng);
       std::vector<TypeParam> whole(idx.size());
       for (std::size_t k = 0; k < idx.size(); ++k) whole[k] = TypeParam(std::uint64_t(idx[k]));
       const auto expected = reference_table(S, R, whole);

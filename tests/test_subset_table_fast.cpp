@@ -1,27 +1,21 @@
-// The vector subset table must give the straightforward kernel's bytes, for
-// every instruction set this processor runs, every variant, every row count
-// class, group and cache-block remainders, and any team size.
+// The vector subset table must give the straightforward kernel's bytes, on
+// every instruction-set path (each skipped, by name, where it cannot run),
+// for both index classes, every row count class, group and cache-block
+// remainders, and any team size.
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "pattern_data.h"
-#include "subset_table.h"
-#include "subset_table_fast.h"
+#include "core/subset_table.h"
+#include "core/subset_table_fast.h"
+#include "tests/pattern_data.h"
+#include "tests/test_params.h"
 
 namespace {
 
 using testdata::pattern_matrix;
-
-std::vector<bits::simd_isa> runnable_isas() {
-  std::vector<bits::simd_isa> isas = {bits::simd_isa::scalar};
-  const bits::simd_isa best = bits::best_simd_isa();
-  if (best >= bits::simd_isa::avx2) isas.push_back(bits::simd_isa::avx2);
-  if (best >= bits::simd_isa::avx512) isas.push_back(bits::simd_isa::avx512);
-  return isas;
-}
 
 constexpr std::size_t guard = 64;  // bytes after the output that nothing may touch
 
@@ -57,15 +51,6 @@ std::vector<std::uint8_t> run(const pattern_matrix& S, const pattern_matrix& R,
   return out;
 }
 
-template <typename index_t>
-std::vector<index_t> random_indices(std::size_t n, std::uint64_t columns, std::mt19937_64& rng) {
-  std::uniform_int_distribution<std::uint64_t> col(0, columns - 1);
-  std::vector<index_t> idx;
-  for (std::size_t k = 0; k < n; ++k)
-    idx.push_back(static_cast<index_t>(col(rng)) + (k % 3 == 1 ? index_t(0.5) : index_t(0)));
-  return idx;
-}
-
 enum class data_kind { random, deep };
 
 // Random data decides in the first words; deep data (sparse subsets against
@@ -82,55 +67,57 @@ void fill(pattern_matrix& R, pattern_matrix& S, std::uint64_t n_subset, data_kin
   }
 }
 
-template <typename index_t>
-class SubsetTableFast : public ::testing::Test {};
-using IndexTypes = ::testing::Types<std::uint32_t, double>;
-TYPED_TEST_SUITE(SubsetTableFast, IndexTypes);
+class SubsetTableFast : public testpaths::path_test {};
+INSTANTIATE_TEST_SUITE_P(Simd, SubsetTableFast, testpaths::every_path());
 
-TYPED_TEST(SubsetTableFast, SameBytesAsStraightforwardKernel) {
-  std::mt19937_64 rng(4711);
-  for (std::uint64_t rows : {0, 1, 2, 3, 4, 5, 8, 9, 33, 34}) {
-    for (std::uint64_t n_subset : {0, 1, 15, 16, 17, 47}) {
-      for (data_kind kind : {data_kind::random, data_kind::deep}) {
-        pattern_matrix R(rows, 6), S;
-        fill(R, S, n_subset, kind, rng);
-        const auto idx = random_indices<TypeParam>(7, R.cols, rng);
-        const auto expected = run(S, R, idx, 1, false, bits::simd_isa::scalar);
-        for (bits::simd_isa isa : runnable_isas())
+TEST_P(SubsetTableFast, SameBytesAsStraightforwardKernel) {
+  const bits::simd_isa isa = GetParam();
+  testpaths::for_each_index_type([&](auto index) {
+    using index_t = decltype(index);
+    std::mt19937_64 rng(4711);
+    for (std::uint64_t rows : {0, 1, 2, 3, 4, 5, 8, 9, 33, 34}) {
+      for (std::uint64_t n_subset : {0, 1, 15, 16, 17, 47}) {
+        for (data_kind kind : {data_kind::random, data_kind::deep}) {
+          pattern_matrix R(rows, 6), S;
+          fill(R, S, n_subset, kind, rng);
+          const auto idx = testdata::random_indices<index_t>(7, R.cols, rng);
+          const auto expected = run(S, R, idx, 1, false, bits::simd_isa::scalar);
           for (int threads : {1, 2, 5})
             EXPECT_EQ(run(S, R, idx, threads, true, isa), expected)
-                << "rows " << rows << ", n_subset " << n_subset << ", "
-                << bits::simd_isa_name(isa) << ", threads " << threads
+                << "rows " << rows << ", n_subset " << n_subset << ", threads " << threads
                 << (kind == data_kind::deep ? ", deep" : ", random");
+        }
       }
     }
-  }
+  });
 }
 
-TYPED_TEST(SubsetTableFast, SeveralCacheBlocksAndNoReferenceColumns) {
-  std::mt19937_64 rng(99);
-  // One cache block and 37 columns more: two blocks, the second one partly
-  // filled and ending in a partial group.
-  for (std::uint64_t rows : {201, 130}) {
-    const auto shape = std::make_pair(
-        rows, bits::detail::groups_per_block(rows) * bits::vector_group_width + 37);
-    for (data_kind kind : {data_kind::random, data_kind::deep}) {
-      pattern_matrix R(shape.first, 4), S;
-      fill(R, S, shape.second, kind, rng);
-      for (std::size_t n_perm : {0, 1, 5}) {
-        const auto idx = random_indices<TypeParam>(n_perm, R.cols, rng);
-        const auto expected = run(S, R, idx, 1, false, bits::simd_isa::scalar);
-        for (bits::simd_isa isa : runnable_isas())
+TEST_P(SubsetTableFast, SeveralCacheBlocksAndNoReferenceColumns) {
+  const bits::simd_isa isa = GetParam();
+  testpaths::for_each_index_type([&](auto index) {
+    using index_t = decltype(index);
+    std::mt19937_64 rng(99);
+    // One cache block and 37 columns more: two blocks, the second one partly
+    // filled and ending in a partial group.
+    for (std::uint64_t rows : {201, 130}) {
+      const auto shape = std::make_pair(
+          rows, bits::detail::groups_per_block(rows) * bits::vector_group_width + 37);
+      for (data_kind kind : {data_kind::random, data_kind::deep}) {
+        pattern_matrix R(shape.first, 4), S;
+        fill(R, S, shape.second, kind, rng);
+        for (std::size_t n_perm : {0, 1, 5}) {
+          const auto idx = testdata::random_indices<index_t>(n_perm, R.cols, rng);
+          const auto expected = run(S, R, idx, 1, false, bits::simd_isa::scalar);
           for (int threads : {1, 2, 3})
             EXPECT_EQ(run(S, R, idx, threads, true, isa), expected)
-                << "rows " << shape.first << ", " << bits::simd_isa_name(isa) << ", threads "
-                << threads << ", n_perm " << n_perm;
+                << "rows " << shape.first << ", threads " << threads << ", n_perm " << n_perm;
+        }
       }
     }
-  }
+  });
 }
 
-TEST(SubsetTableFast, OneStrayBitAnywhereGivesZero) {
+TEST_P(SubsetTableFast, OneStrayBitAnywhereGivesZero) {
   // Copies of the reference column with one bit added: only the copies whose
   // added bit was already set stay inside, for every lane and element.
   for (std::uint64_t rows : {1, 2, 3, 6}) {
@@ -144,12 +131,11 @@ TEST(SubsetTableFast, OneStrayBitAnywhereGivesZero) {
       for (int b = 0; b < 32; ++b, ++c) S.column(c)[r] |= 1u << b;
     const std::vector<std::uint32_t> idx = {0, 0, 0, 0};
     const auto expected = run(S, R, idx, 1, false, bits::simd_isa::scalar);
-    for (bits::simd_isa isa : runnable_isas())
-      EXPECT_EQ(run(S, R, idx, 2, true, isa), expected) << rows << " " << bits::simd_isa_name(isa);
+    EXPECT_EQ(run(S, R, idx, 2, true, GetParam()), expected) << rows;
   }
 }
 
-TEST(SubsetTableFast, ScratchOnlyWhereTheCopyPays) {
+TEST(SubsetScratch, OnlyWhereTheCopyPays) {
   using bits::simd_isa;
   EXPECT_EQ(bits::subset_scratch_elements(4, 20000, 2000, simd_isa::scalar), 0u);
   EXPECT_EQ(bits::subset_scratch_elements(0, 20000, 2000, simd_isa::avx2), 0u);

@@ -12,7 +12,7 @@
 #include <dlfcn.h>
 #endif
 
-#include "plugin_harness.h"
+#include "tests/plugin_harness.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <cstdint>
 #include <random>
-#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tree_adjacency.h"
-#include "tree_data.h"
+#include "core/tree_adjacency.h"
+#include "tests/test_params.h"
+#include "tests/tree_data.h"
 
 namespace {
 
@@ -55,22 +55,6 @@ std::vector<std::uint8_t> reference(const pattern_matrix& R, const pattern_tree&
   return out;
 }
 
-// Random pairs of columns of R, now and then a = b; double pairs get
-// fractional parts, which name the column below.
-template <typename index_t>
-std::vector<index_t> random_pairs(std::uint64_t columns, std::size_t n, std::mt19937_64& rng) {
-  std::vector<index_t> j;
-  std::uniform_int_distribution<std::uint64_t> col(0, columns - 1);
-  std::uniform_int_distribution<int> frac(0, 9);
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::uint64_t a = col(rng), b = k % 17 == 0 ? a : col(rng);
-    for (std::uint64_t c : {a, b})
-      j.push_back(std::is_same<index_t, double>::value ? index_t(double(c) + frac(rng) / 10.0)
-                                                       : index_t(c));
-  }
-  return j;
-}
-
 pattern_tree tree_of(pattern_matrix R_tree, std::vector<std::uint32_t> i_node,
                      std::vector<std::uint64_t> i_leaf) {
   return pattern_tree{std::move(R_tree), std::move(i_node), std::move(i_leaf)};
@@ -78,8 +62,7 @@ pattern_tree tree_of(pattern_matrix R_tree, std::vector<std::uint32_t> i_node,
 
 template <typename index_t>
 class TreeAdjacency : public ::testing::Test {};
-using IndexTypes = ::testing::Types<std::uint32_t, double>;
-TYPED_TEST_SUITE(TreeAdjacency, IndexTypes);
+TYPED_TEST_SUITE(TreeAdjacency, testpaths::index_types);
 
 // Every kind of node pattern, every row class, random shapes from chains to
 // flat forests; the flags equal the definition for every thread count, and do
@@ -92,7 +75,7 @@ TYPED_TEST(TreeAdjacency, MatchesDefinitionOnRandomTrees) {
       for (double close : {0.1, 0.5, 0.9}) {
         const pattern_matrix R = testdata::atom_patterns(rows, 14, rng);
         const pattern_tree t = testdata::random_tree(R, 60, rng, close, kind, false);
-        const auto j = random_pairs<TypeParam>(R.cols, 130, rng);
+        const auto j = testdata::random_pairs<TypeParam>(R.cols, 130, rng);
         const auto expected = reference(R, t, j);
         std::size_t ones = 0;
         for (auto f : expected) ones += f;
@@ -122,7 +105,7 @@ TYPED_TEST(TreeAdjacency, SubtreeAndTreesGiveTheExhaustiveTest) {
     for (double close : {0.0, 0.4, 0.8}) {
       const pattern_matrix R = testdata::atom_patterns(rows, 16, rng);
       const pattern_tree t = testdata::random_tree(R, 25, rng, close, node_patterns::subtree_and, true);
-      const auto j = random_pairs<TypeParam>(R.cols, 120, rng);
+      const auto j = testdata::random_pairs<TypeParam>(R.cols, 120, rng);
       std::vector<std::uint8_t> expected;
       for (std::size_t k = 0; k < j.size(); k += 2)
         expected.push_back(testdata::exhaustive_adjacent(R, std::uint64_t(j[k]), std::uint64_t(j[k + 1])));

@@ -1,36 +1,29 @@
 // The vector column scan and the fast pair-screening kernel must give the
-// straightforward answers for every instruction set this processor runs,
-// every variant, range ends inside and across groups of 16 columns, pairs
-// inside and outside the scanned range, and any team size.
+// straightforward answers on every vector path (each skipped, by name, where
+// it cannot run), for both index classes, range ends inside and across groups
+// of 16 columns, pairs inside and outside the scanned range, and any team
+// size.
 #include <cstdint>
 #include <random>
-#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tree_adjacency.h"
-#include "tree_adjacency_fast.h"
-#include "tree_data.h"
+#include "core/tree_adjacency.h"
+#include "core/tree_adjacency_fast.h"
+#include "tests/test_params.h"
+#include "tests/tree_data.h"
 
 namespace {
 
 using testdata::pattern_matrix;
 using testdata::pattern_tree;
 
-std::vector<bits::simd_isa> vector_isas() {
-  std::vector<bits::simd_isa> isas;
-  const bits::simd_isa best = bits::best_simd_isa();
-  if (best >= bits::simd_isa::avx2) isas.push_back(bits::simd_isa::avx2);
-  if (best >= bits::simd_isa::avx512) isas.push_back(bits::simd_isa::avx512);
-  return isas;
-}
-
 // Every range first .. last of R's columns, scanned for pairs (a, b) drawn at
 // random (often inside the range, sometimes equal): the vector scan answers
 // as the straightforward one.
 template <typename word_t>
-void check_every_range(const pattern_matrix& R, std::mt19937_64& rng) {
+void check_every_range(const pattern_matrix& R, bits::simd_isa isa, std::mt19937_64& rng) {
   const auto rv = bits::make_view<word_t>(R.data.data(), R.rows, R.cols);
   const std::uint64_t wpc = rv.words_per_column;
   const std::uint64_t elements = bits::elements_per_column<word_t>(wpc);
@@ -43,8 +36,8 @@ void check_every_range(const pattern_matrix& R, std::mt19937_64& rng) {
   std::uniform_int_distribution<std::uint64_t> col(0, R.cols - 1);
   std::vector<word_t> mask(wpc + 1);
   std::size_t found = 0, total = 0;
-  for (bits::simd_isa isa : vector_isas()) {
-    const bits::vector_column_scan<word_t> fast{scalar, T, elements, isa};
+  bits::run_vector_path(isa, [&](auto path) {
+    const bits::vector_column_scan<word_t, decltype(path)::value> fast{scalar, T, elements};
     for (std::uint64_t first = 0; first < R.cols; ++first) {
       for (std::uint64_t last = first; last < R.cols; ++last) {
         const std::uint64_t a = col(rng), b = last % 5 == 0 ? a : col(rng);
@@ -53,23 +46,26 @@ void check_every_range(const pattern_matrix& R, std::mt19937_64& rng) {
         found += expected;
         ++total;
         ASSERT_EQ(fast(first, last, a, b, mask.data()), expected)
-            << bits::simd_isa_name(isa) << " rows " << R.rows << " range " << first << ".."
-            << last << " pair " << a << "," << b;
+            << "rows " << R.rows << " range " << first << ".." << last << " pair " << a << ","
+            << b;
       }
     }
-  }
+  });
   if (R.rows > 0 && total > 0) {
     EXPECT_GT(found, total / 20) << R.rows;
     EXPECT_LT(found, total - total / 20) << R.rows;
   }
 }
 
-TEST(VectorColumnScan, EveryRangeAsTheStraightforwardScan) {
+class VectorColumnScan : public testpaths::path_test {};
+INSTANTIATE_TEST_SUITE_P(Simd, VectorColumnScan, testpaths::vector_paths());
+
+TEST_P(VectorColumnScan, EveryRangeAsTheStraightforwardScan) {
   std::mt19937_64 rng(31);
   for (std::uint64_t rows : {1, 2, 3, 4, 5, 33, 34}) {
     const pattern_matrix R = testdata::atom_patterns(rows, 53, rng);
-    if (bits::uses_wide_words(rows)) check_every_range<std::uint64_t>(R, rng);
-    else check_every_range<std::uint32_t>(R, rng);
+    if (bits::uses_wide_words(rows)) check_every_range<std::uint64_t>(R, GetParam(), rng);
+    else check_every_range<std::uint32_t>(R, GetParam(), rng);
   }
 }
 
@@ -102,54 +98,42 @@ std::vector<std::uint8_t> screen(const pattern_matrix& R, const pattern_tree& t,
   return out;
 }
 
-template <typename index_t>
-std::vector<index_t> random_pairs(std::uint64_t columns, std::size_t n, std::mt19937_64& rng) {
-  std::uniform_int_distribution<std::uint64_t> col(0, columns - 1);
-  std::vector<index_t> j;
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::uint64_t a = col(rng), b = k % 13 == 0 ? a : col(rng);
-    for (std::uint64_t c : {a, b})
-      j.push_back(std::is_same<index_t, double>::value ? index_t(double(c) + 0.25 * (k % 4)) : index_t(c));
-  }
-  return j;
-}
-
-template <typename index_t>
-class TreeAdjacencyFast : public ::testing::Test {};
-using IndexTypes = ::testing::Types<std::uint32_t, double>;
-TYPED_TEST_SUITE(TreeAdjacencyFast, IndexTypes);
+class TreeAdjacencyFast : public testpaths::path_test {};
+INSTANTIATE_TEST_SUITE_P(Simd, TreeAdjacencyFast, testpaths::vector_paths());
 
 // The plain scan (one root of no bits listing every column) and random
 // forests whose nodes list long ranges: the fast kernel's flags are the
 // straightforward kernel's.
-TYPED_TEST(TreeAdjacencyFast, SameFlagsAsStraightforwardKernel) {
-  std::mt19937_64 rng(8128);
-  for (std::uint64_t rows : {0, 1, 2, 3, 4, 33}) {
-    const pattern_matrix R = testdata::atom_patterns(rows, 70, rng);
-    std::vector<pattern_tree> trees;
-    trees.push_back(pattern_tree{pattern_matrix(rows, 1), {1}, {0, R.cols - 1}});
-    trees.push_back(testdata::random_tree(R, 12, rng, 0.5, testdata::node_patterns::subtree_and, true));
-    pattern_tree wide = testdata::random_tree(R, 30, rng, 0.3, testdata::node_patterns::arbitrary, false);
-    std::uniform_int_distribution<std::uint64_t> col(0, R.cols - 1);
-    for (std::uint64_t l = 0; l < wide.nodes(); ++l) {
-      const std::uint64_t x = col(rng), y = col(rng);
-      wide.i_leaf[2 * l] = std::min(x, y);
-      wide.i_leaf[2 * l + 1] = l % 7 == 3 ? std::min(x, y) - 1 : std::max(x, y);
-    }
-    trees.push_back(wide);
-    for (const pattern_tree& t : trees) {
-      const auto j = random_pairs<TypeParam>(R.cols, 300, rng);
-      const auto expected = screen(R, t, j, 1, false, bits::simd_isa::scalar);
-      for (bits::simd_isa isa : vector_isas())
+TEST_P(TreeAdjacencyFast, SameFlagsAsStraightforwardKernel) {
+  const bits::simd_isa isa = GetParam();
+  testpaths::for_each_index_type([&](auto index) {
+    using index_t = decltype(index);
+    std::mt19937_64 rng(8128);
+    for (std::uint64_t rows : {0, 1, 2, 3, 4, 33}) {
+      const pattern_matrix R = testdata::atom_patterns(rows, 70, rng);
+      std::vector<pattern_tree> trees;
+      trees.push_back(pattern_tree{pattern_matrix(rows, 1), {1}, {0, R.cols - 1}});
+      trees.push_back(testdata::random_tree(R, 12, rng, 0.5, testdata::node_patterns::subtree_and, true));
+      pattern_tree wide = testdata::random_tree(R, 30, rng, 0.3, testdata::node_patterns::arbitrary, false);
+      std::uniform_int_distribution<std::uint64_t> col(0, R.cols - 1);
+      for (std::uint64_t l = 0; l < wide.nodes(); ++l) {
+        const std::uint64_t x = col(rng), y = col(rng);
+        wide.i_leaf[2 * l] = std::min(x, y);
+        wide.i_leaf[2 * l + 1] = l % 7 == 3 ? std::min(x, y) - 1 : std::max(x, y);
+      }
+      trees.push_back(wide);
+      for (const pattern_tree& t : trees) {
+        const auto j = testdata::random_pairs<index_t>(R.cols, 300, rng);
+        const auto expected = screen(R, t, j, 1, false, bits::simd_isa::scalar);
         for (int threads : {1, 2, 3})
           EXPECT_EQ(screen(R, t, j, threads, true, isa), expected)
-              << "rows " << rows << ", nodes " << t.nodes() << ", " << bits::simd_isa_name(isa)
-              << ", threads " << threads;
+              << "rows " << rows << ", nodes " << t.nodes() << ", threads " << threads;
+      }
     }
-  }
+  });
 }
 
-TEST(TreeAdjacencyFast, CopyOnlyWhereItPays) {
+TEST(PairScratch, OnlyWhereTheCopyPays) {
   using bits::simd_isa;
   EXPECT_EQ(bits::pair_scratch_elements(4, 1000, 5000, simd_isa::scalar), 0u);
   EXPECT_EQ(bits::pair_scratch_elements(0, 1000, 5000, simd_isa::avx2), 0u);

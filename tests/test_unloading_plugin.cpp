@@ -15,7 +15,7 @@
 #include <dirent.h>
 #endif
 
-#include "plugin_harness.h"
+#include "tests/plugin_harness.h"
 
 namespace {
 

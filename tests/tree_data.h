@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <type_traits>
 #include <vector>
 
-#include "pattern_data.h"
+#include "tests/pattern_data.h"
 
 namespace testdata {
 
@@ -165,6 +166,23 @@ inline pattern_matrix with_zero_row(const pattern_matrix& m) {
   for (std::uint64_t c = 0; c < m.cols; ++c)
     std::copy(m.column(c), m.column(c) + m.rows, z.column(c));
   return z;
+}
+
+// n random pairs of columns (a, b) of a matrix of `columns` columns, now and
+// then a = b, as j_comb holds them; as doubles with fractional parts, which
+// name the column below.
+template <typename index_t>
+std::vector<index_t> random_pairs(std::uint64_t columns, std::size_t n, std::mt19937_64& rng) {
+  std::vector<index_t> j;
+  std::uniform_int_distribution<std::uint64_t> col(0, columns - 1);
+  std::uniform_int_distribution<int> frac(0, 9);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint64_t a = col(rng), b = k % 17 == 0 ? a : col(rng);
+    for (std::uint64_t c : {a, b})
+      j.push_back(std::is_same<index_t, double>::value ? index_t(double(c) + frac(rng) / 10.0)
+                                                       : index_t(c));
+  }
+  return j;
 }
 
 // The flag of pair (a, b) from its definition: 0 when a node whose pattern

@@ -9,8 +9,8 @@
 #include <dlfcn.h>
 #endif
 
-#include "standin.h"
-#include "standin_internal.h"
+#include "tests/standin/standin.h"
+#include "tests/standin/standin_internal.h"
 
 namespace standin {
 

@@ -6,8 +6,8 @@
 #include <new>
 #include <set>
 
-#include "standin.h"
-#include "standin_internal.h"
+#include "tests/standin/standin.h"
+#include "tests/standin/standin_internal.h"
 
 struct mxArray_tag {
   mxClassID class_id;

@@ -1,11 +1,13 @@
-/* Our own declarations of the host operations that the plug-ins call, for
- * building them without MATLAB or Octave: against the stand-in host on Linux
- * and for the Windows cross build. Signatures follow the documented MEX C API
- * with 64-bit sizes (the large-array form); the creating and string calls are
- * bound to their large-array entry names, as the MATLAB libraries export them.
+/* Our own declarations of the host operations that the plug-ins call. The
+ * plug-ins of the release (.mexa64, .mexw64) are compiled against them, and
+ * so is the stand-in host of the tests, which implements them; builds against
+ * an installed Octave or MATLAB take that host's own mex.h instead.
+ * Signatures follow the documented MEX C API with 64-bit sizes (the
+ * large-array form); the creating and string calls are bound to their
+ * large-array entry names, as the MATLAB libraries export them.
  */
-#ifndef BITS_STANDIN_MEX_H
-#define BITS_STANDIN_MEX_H
+#ifndef BITS_MEX_INCLUDE_MEX_H
+#define BITS_MEX_INCLUDE_MEX_H
 
 #include <stddef.h>
 
