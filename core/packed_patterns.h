@@ -15,18 +15,23 @@
 // The host hands us a block of uint32 elements; with an even row count we
 // read it as 64-bit words. Every pointer into a pattern block goes through
 // `aliased<word_t>::type`, a word type that may alias any object, so the
-// compiler cannot assume that reinterpretation away.
+// compiler cannot assume that reinterpretation away. The block is known to
+// be aligned for uint32 only: a host may pass a slice of a larger array
+// without copying it (Octave does), so a matrix with an even row count can
+// start 4 bytes past an 8-byte boundary. The word type therefore asks for the
+// alignment of uint32, and the compiler reads it with loads that allow any
+// address (on x86-64 the same single moves).
 #if defined(__GNUC__) || defined(__clang__)
-#define BITS_MAY_ALIAS __attribute__((__may_alias__))
+#define BITS_PATTERN_WORD __attribute__((__may_alias__, __aligned__(alignof(std::uint32_t))))
 #else
-#define BITS_MAY_ALIAS
+#define BITS_PATTERN_WORD
 #endif
 
 namespace bits {
 
 template <typename word_t>
 struct aliased {
-  typedef word_t BITS_MAY_ALIAS type;
+  typedef word_t BITS_PATTERN_WORD type;
 };
 template <typename word_t>
 using word_view_t = typename aliased<word_t>::type;

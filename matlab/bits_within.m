@@ -36,8 +36,8 @@
 %   Example
 %     S = uint32([1 3 4]);            % patterns {bit 0}, {bits 0,1}, {bit 2}
 %     R = uint32([3 5]);              % patterns {bits 0,1}, {bits 0,2}
-%     bits_within(S, R, uint32([0 1]), uint16(2))
-%     % ans = [1 1; 1 0; 0 1]
+%     contained = bits_within(S, R, uint32([0 1]), uint16(2))
+%     % contained = [1 1; 1 0; 0 1]
 %
 %   The OpenMP thread count that a call sets stays in force afterwards.
 %

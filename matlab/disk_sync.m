@@ -20,7 +20,8 @@
 %           current folder. A name that the host cannot convert whole to
 %           the system's 8-bit form, or that has a NUL character (char(0))
 %           before its last character, is skipped; trailing NULs are
-%           dropped.
+%           dropped. A character array of several rows is read column by
+%           column, as it is stored: ['ab'; 'cd'] names the file 'acbd'.
 %
 %   No output arguments.
 %

@@ -48,9 +48,9 @@
 %     R and R_tree must have the same number of rows . . .
 %     i_node must have one row . . .
 %     i_leaf must have two rows . . .
-%     R and R_tree must be real uint32 matrices . . .
 %     n_threads must be a non-empty real numeric array . . .
 %     j_comb should be of type 'uint32' or 'double' . . .
+%     R and R_tree must be real uint32 matrices . . .
 %     j_comb must hold 0-based column numbers of R . . .
 %     i_node must be a real uint32 row . . .
 %     i_node must hold skip targets with l < i_node(l) <= n_nodes (0-based l) . . .
@@ -64,8 +64,8 @@
 %     R_tree = uint32([0 1 4]);       % root {}, children {0} and {2}
 %     i_node = uint32([3 2 3]);       % node 0 holds nodes 1 and 2
 %     i_leaf = uint64([1 2 3; 0 2 3]); % node 1 lists column 2, node 2 column 3
-%     pair_screen(R, uint32([0 1; 1 3]), R_tree, i_node, i_leaf, uint16(2))
-%     % ans = [0; 1]: {0,1} holds column 2; {1,2} holds only column 3 = b
+%     adjacent = pair_screen(R, uint32([0 1; 1 3]), R_tree, i_node, i_leaf, uint16(2))
+%     % adjacent = [0; 1]: {0,1} holds column 2; {1,2} holds only column 3 = b
 %
 %   The OpenMP thread count that a call sets stays in force afterwards.
 %

@@ -25,9 +25,14 @@
 %   Special cases
 %     NaN, Inf and -Inf give themselves over 1. An integer over 1 when
 %     TOL >= 0. TOL NaN or Inf: floor(x) over 1. TOL -Inf: the nearest integer
-%     over 1, halves upward. TOL 0: the first convergent equal to x in double
-%     precision. A negative TOL is never met: the expansion runs to its end
-%     and may give Inf or NaN (3 with TOL -1 gives Inf over Inf).
+%     over 1, halves upward; so does a negative TOL for which TOL + 1 rounds
+%     back to TOL (every one at or below -2^54, every other one between
+%     -2^54 and -2^53). TOL 0: the first convergent equal to x in double
+%     precision, if there is one. When no convergent comes within TOL, the
+%     expansion runs to its end and may give Inf or NaN: any other negative
+%     TOL is never met (3 with TOL -1 gives Inf over Inf), and neither may be
+%     TOL 0 or a positive TOL below the rounding error of x (1 - eps/2 with
+%     TOL 0 or 1e-16 gives Inf over Inf).
 %
 %   Errors (message endings)
 %     Two input arguments required . . .
@@ -37,7 +42,7 @@
 %
 %   Example
 %     [p, q] = rational_approx([pi exp(1) 0.4], 1e-3)
-%     % p = [355 106 1], q = [113 39 3]
+%     % p = [355 106 2], q = [113 39 5]
 %
 %   See also RAT, BITS_WITHIN, DISK_SYNC.
 

@@ -180,16 +180,21 @@ inline void pin_openmp_runtime() {
 #endif
 }
 
-// Checks an index array of 0-based column numbers (i_perm, j_comb): it must be
-// a real, full uint32 or double array, else the call ends with
-// `class_message`; each of its first `count` elements must name one of
-// `columns` columns (see bits::index_in_range), else it ends with
-// `range_message`. Returns true for uint32, false for double.
-inline bool check_column_indices(const mxArray* a, std::uint64_t count, std::uint64_t columns,
-                                 const char* class_message, const char* range_message) {
+// Checks the class of an index array of 0-based column numbers (i_perm,
+// j_comb): it must be a real, full uint32 or double array, else the call
+// ends with `class_message`. Returns true for uint32, false for double.
+inline bool column_index_class(const mxArray* a, const char* class_message) {
   const mxClassID c = mxGetClassID(a);
   const bool is_uint32 = c == mxUINT32_CLASS;
   if ((!is_uint32 && c != mxDOUBLE_CLASS) || !is_real_full(a)) fail(class_message);
+  return is_uint32;
+}
+
+// Checks that each of the first `count` elements of an index array whose
+// class passed column_index_class names one of `columns` columns (see
+// bits::index_in_range), else the call ends with `range_message`.
+inline void check_column_values(const mxArray* a, bool is_uint32, std::uint64_t count,
+                                std::uint64_t columns, const char* range_message) {
   bool in_range = true;
   if (is_uint32) {
     const std::uint32_t* v = data<std::uint32_t>(a);
@@ -199,6 +204,13 @@ inline bool check_column_indices(const mxArray* a, std::uint64_t count, std::uin
     for (std::uint64_t k = 0; k < count && in_range; ++k) in_range = bits::index_in_range(v[k], columns);
   }
   if (!in_range) fail(range_message);
+}
+
+// Both checks of an index array, class first. Returns true for uint32.
+inline bool check_column_indices(const mxArray* a, std::uint64_t count, std::uint64_t columns,
+                                 const char* class_message, const char* range_message) {
+  const bool is_uint32 = column_index_class(a, class_message);
+  check_column_values(a, is_uint32, count, columns, range_message);
   return is_uint32;
 }
 

@@ -6,7 +6,8 @@
 // the union of columns a and b; 0 otherwise. The pairs are shared out among
 // OpenMP threads.
 //
-// The shape checks run first, in a fixed order, then the classes and the
+// The shape checks run first, in a fixed order, then the thread request and
+// the class of j_comb, then the classes of the pattern matrices and the
 // values that keep the tree walk inside the arrays and make it end. Only then
 // is the output created and filled by one parallel region that calls no host
 // function; a thread that could not get its scratch is reported after it.
@@ -83,19 +84,20 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     host::fail("R and R_tree must have the same number of rows . . .");
   if (host::rows(i_node) != 1) host::fail("i_node must have one row . . .");
   if (host::rows(i_leaf) != 2) host::fail("i_leaf must have two rows . . .");
+
+  const std::uint64_t n_comb = host::columns(j_comb);
+  host::set_thread_budget(host::thread_request(n_threads));
+  const std::uint64_t n_nodes = host::columns(R_tree);
+  const bool pairs_are_uint32 =
+      host::column_index_class(j_comb, "j_comb should be of type 'uint32' or 'double' . . .");
   // From here on the pattern blocks are read as uint32 words; any other
   // class would be read past its end or misread.
   if (!host::is_real_full_of(R, mxUINT32_CLASS) || !host::is_real_full_of(R_tree, mxUINT32_CLASS))
     host::fail("R and R_tree must be real uint32 matrices . . .");
 
-  const std::uint64_t n_comb = host::columns(j_comb);
-  host::set_thread_budget(host::thread_request(n_threads));
-  const std::uint64_t n_nodes = host::columns(R_tree);
-
   const std::uint64_t ref_columns = host::columns(R);
-  const bool pairs_are_uint32 = host::check_column_indices(
-      j_comb, 2 * n_comb, ref_columns, "j_comb should be of type 'uint32' or 'double' . . .",
-      "j_comb must hold 0-based column numbers of R . . .");
+  host::check_column_values(j_comb, pairs_are_uint32, 2 * n_comb, ref_columns,
+                            "j_comb must hold 0-based column numbers of R . . .");
 
   // The tree: skip targets that move forward and nest make the walk end
   // inside the arrays; the depth found here sizes each thread's node stack.

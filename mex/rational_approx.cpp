@@ -23,13 +23,16 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (!host::is_real_numeric_nonempty(tol_array))
     host::fail("tol must be a non-empty real numeric array . . .");
 
-  const std::uint64_t count = host::elements(values);
-  const double tol = host::first_value(tol_array);
-
+  // Duplicate first, and count the elements of a duplicate: Octave 7 keeps
+  // the sizes of an input once it is asked for its column count, and a
+  // duplicate made after that takes a copy of them that is never freed
+  // (about 80 bytes a call).
   mxArray* denominators = mxDuplicateArray(values);
   plhs[1] = denominators;
   mxArray* numerators = mxDuplicateArray(values);
   plhs[0] = numerators;
+  const std::uint64_t count = host::elements(numerators);
+  const double tol = host::first_value(tol_array);
 
   double* p = mxGetPr(numerators);
   double* q = mxGetPr(denominators);

@@ -39,6 +39,14 @@ array_ptr make(mxClassID class_id, std::vector<std::size_t> dims, const std::vec
 inline array_ptr u32(std::size_t m, std::size_t n, const std::vector<std::uint32_t>& v = {}) {
   return make(mxUINT32_CLASS, {m, n}, v);
 }
+// A uint32 matrix whose elements start 4 bytes past an 8-byte boundary, as
+// the host passes a slice of a larger array without copying it.
+inline array_ptr u32_misaligned(std::size_t m, std::size_t n, const std::vector<std::uint32_t>& v) {
+  array_ptr a(standin::create_at_offset(mxUINT32_CLASS, {m, n}, 4));
+  EXPECT_EQ(v.size(), m * n);
+  if (!v.empty()) std::memcpy(mxGetData(a.get()), v.data(), v.size() * sizeof(std::uint32_t));
+  return a;
+}
 inline array_ptr f64(std::size_t m, std::size_t n, const std::vector<double>& v = {}) {
   return make(mxDOUBLE_CLASS, {m, n}, v);
 }

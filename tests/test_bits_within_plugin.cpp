@@ -182,6 +182,29 @@ TEST_F(BitsWithin, VectorPathGivesTheReferenceTable) {
   }
 }
 
+// Pattern blocks that start 4 bytes past an 8-byte boundary, with an even
+// row count (64-bit words): few columns take the word-by-word kernel, many
+// the vector one.
+TEST_F(BitsWithin, MisalignedPatternBlocksGiveTheReferenceTable) {
+  std::mt19937_64 rng(8);
+  for (std::uint64_t n_subset : {3, 40}) {
+    testdata::pattern_matrix Rm(6, 9);
+    testdata::fill_random(Rm, rng, 0.9);
+    const auto Sm = testdata::subsets_of(Rm, n_subset, rng, 0.5);
+    const std::vector<std::uint32_t> idx = {8, 0, 3, 3, 5, 1, 7};
+    std::vector<std::uint8_t> expected;
+    for (std::uint32_t v : idx)
+      for (std::uint64_t j = 0; j < Sm.cols; ++j)
+        expected.push_back(testdata::reference_inside(Sm.column(j), Rm.column(v), Rm.rows));
+    array_ptr Sa = harness::u32_misaligned(Sm.rows, Sm.cols, Sm.data);
+    array_ptr Ra = harness::u32_misaligned(Rm.rows, Rm.cols, Rm.data);
+    array_ptr ia = u32(1, idx.size(), idx);
+    const auto o = call(1, Sa.get(), Ra.get(), ia.get(), two.get());
+    ASSERT_FALSE(o.failed) << o.message;
+    EXPECT_EQ(harness::values<std::uint8_t>(o.out()), expected) << n_subset;
+  }
+}
+
 TEST_F(BitsWithin, ErrorsLeaveTheNextCallWorking) {
   array_ptr bad = f64(1, 1, {7});
   expect_error(kIndexRange, 1, S.get(), R.get(), bad.get(), two.get());

@@ -131,7 +131,7 @@ TEST_F(DiskSync, ExistingFileIsFlushedAndLeftUnchanged) {
   // Opened for writing and closed (the flush happens in between); nothing written.
   EXPECT_EQ(watch.events(), closed_after_write("data.bin"));
 
-  // A relative name, and a column of characters, name the same file.
+  // A relative name, a column of characters and two rows name the same file.
   const fs::path cwd = fs::current_path();
   fs::current_path(dir_);
   array_ptr relative = harness::text(u"data.bin");
@@ -140,9 +140,15 @@ TEST_F(DiskSync, ExistingFileIsFlushedAndLeftUnchanged) {
   array_ptr column(standin::create_char(u"data.bin", true));
   expect_silent(column.get());
   const auto column_events = watch.events();
+  // Two rows, read column by column: "dt.i" over "aabn".
+  array_ptr two_rows(standin::create(mxCHAR_CLASS, {2, 4}));
+  std::memcpy(mxGetData(two_rows.get()), u"data.bin", 8 * sizeof(char16_t));
+  expect_silent(two_rows.get());
+  const auto two_rows_events = watch.events();
   fs::current_path(cwd);
   EXPECT_EQ(relative_events, closed_after_write("data.bin"));
   EXPECT_EQ(column_events, closed_after_write("data.bin"));
+  EXPECT_EQ(two_rows_events, closed_after_write("data.bin"));
 
   EXPECT_EQ(read_file(path("data.bin")), contents);
   EXPECT_EQ(fs::file_size(path("data.bin")), contents.size());

@@ -1,10 +1,26 @@
 // pair_screen as a host calls it: the built plug-in, through the stand-in host.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
 #include "tests/plugin_harness.h"
 #include "tests/tree_data.h"
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+// Address and thread sanitizers reserve shadow memory far beyond any limit
+// on the address space.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define BITS_SHADOW_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define BITS_SHADOW_MEMORY 1
+#endif
+#endif
 
 namespace {
 
@@ -109,27 +125,29 @@ TEST_F(PairScreen, ClassChecksInOrder) {
   array_ptr j_int = make<std::int32_t>(mxINT32_CLASS, {2, 1}, {0, 1});
   array_ptr n_dbl = f64(1, 3, {3, 2, 3});
   array_ptr l_dbl = f64(2, 3, {1, 0, 2, 2, 3, 3});
-  // Pattern classes after the shapes, before the thread request.
+  // Thread request after the shapes, before the class of j_comb.
   array_ptr Rd = f64(1, 4, {1, 2, 3, 4});
-  expect_error_with(kPatternClass, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
-  array_ptr T8 = make<std::uint8_t>(mxUINT8_CLASS, {1, 3}, {0, 1, 4});
-  expect_error_with(kPatternClass, R.get(), j_int.get(), T8.get(), n_dbl.get(), l_dbl.get(), none.get());
-  array_ptr Rc(standin::create(mxUINT32_CLASS, {1, 4}, true));
-  expect_error_with(kPatternClass, Rc.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), two.get());
-
-  // Thread request before the class of j_comb.
+  expect_error_with(kThreads, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
   expect_error_with(kThreads, R.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), none.get());
   array_ptr cell(standin::create(mxCELL_CLASS, {1, 1}));
   expect_error_with(kThreads, R.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), cell.get());
 
-  // The class of j_comb before its values and the tree arrays.
+  // The class of j_comb before the pattern classes, its values and the tree arrays.
   array_ptr j_single = make<float>(mxSINGLE_CLASS, {2, 1}, {0, 1});
   array_ptr j_u64 = u64(2, 1, {0, 1});
   array_ptr j_cplx(standin::create(mxDOUBLE_CLASS, {2, 1}, true));
   for (const mxArray* j : {j_int.get(), j_single.get(), j_u64.get(), j_cplx.get()})
     expect_error_with(kCombClass, R.get(), j, T.get(), n_dbl.get(), l_dbl.get(), two.get());
+  expect_error_with(kCombClass, Rd.get(), j_int.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
 
+  // Pattern classes before the values of j_comb and the tree arrays.
   array_ptr j_far = u32(2, 1, {0, 4});
+  expect_error_with(kPatternClass, Rd.get(), j_far.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
+  array_ptr T8 = make<std::uint8_t>(mxUINT8_CLASS, {1, 3}, {0, 1, 4});
+  expect_error_with(kPatternClass, R.get(), j_far.get(), T8.get(), n_dbl.get(), l_dbl.get(), two.get());
+  array_ptr Rc(standin::create(mxUINT32_CLASS, {1, 4}, true));
+  expect_error_with(kPatternClass, Rc.get(), pairs.get(), T.get(), nodes.get(), leaves.get(), two.get());
+
   expect_error_with(kCombRange, R.get(), j_far.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
   expect_error_with(kNodeClass, R.get(), pairs.get(), T.get(), n_dbl.get(), l_dbl.get(), two.get());
   array_ptr n_int = make<std::int32_t>(mxINT32_CLASS, {1, 3}, {3, 2, 3});
@@ -244,6 +262,33 @@ TEST_F(PairScreen, RandomTreesAgreeForEveryRequestAndWidth) {
   }
 }
 
+// R and R_tree that start 4 bytes past an 8-byte boundary, with an even row
+// count (64-bit words): few pairs take the word-by-word scan, many the vector
+// one.
+TEST_F(PairScreen, MisalignedPatternBlocksGiveTheReferenceFlags) {
+  std::mt19937_64 rng(43);
+  const testdata::pattern_matrix Rm = testdata::atom_patterns(4, 40, rng);
+  const testdata::pattern_tree t =
+      testdata::random_tree(Rm, 30, rng, 0.4, testdata::node_patterns::arbitrary, false);
+  array_ptr Ra = harness::u32_misaligned(4, 40, Rm.data);
+  array_ptr Ta = harness::u32_misaligned(4, 30, t.R_tree.data);
+  array_ptr na = u32(1, 30, t.i_node), la = u64(2, 30, t.i_leaf);
+  std::uniform_int_distribution<std::uint32_t> col(0, 39);
+  for (int n_comb : {10, 200}) {
+    std::vector<std::uint32_t> jp;
+    std::vector<std::uint8_t> expected;
+    for (int k = 0; k < n_comb; ++k) {
+      const std::uint32_t a = col(rng), b = col(rng);
+      jp.insert(jp.end(), {a, b});
+      expected.push_back(testdata::reference_adjacent(Rm, t, a, b));
+    }
+    array_ptr ja = u32(2, jp.size() / 2, jp);
+    const auto o = call(1, Ra.get(), ja.get(), Ta.get(), na.get(), la.get(), two.get());
+    ASSERT_FALSE(o.failed) << o.message;
+    EXPECT_EQ(harness::values<std::uint8_t>(o.out()), expected) << n_comb;
+  }
+}
+
 TEST_F(PairScreen, DeepChainOfOpenNodes) {
   const std::size_t n = 5000;
   std::vector<std::uint64_t> ranges(2 * n, 0);
@@ -253,6 +298,48 @@ TEST_F(PairScreen, DeepChainOfOpenNodes) {
   const auto o = call(1, R.get(), pairs.get(), Tn.get(), nn.get(), ln.get(), two.get());
   ASSERT_FALSE(o.failed) << o.message;
   EXPECT_EQ(harness::values<std::uint8_t>(o.out()), answer);
+}
+
+#if defined(__linux__) && !defined(BITS_SHADOW_MEMORY)
+// One call whose union mask (4 bytes a row) cannot be had: R of 2^23 rows,
+// then an address-space limit of what the process holds now plus 16 MiB, so
+// the entry's own small blocks fit and the 32 MiB mask does not. Returns 0
+// when the call ends with the message, and says what happened otherwise.
+int call_without_room_for_the_mask(const harness::loaded_plugin& plugin) {
+  const std::size_t rows = std::size_t(1) << 23;
+  array_ptr R = u32(rows, 1), T = u32(rows, 0), n = u32(1, 0), l = u64(2, 0);
+  array_ptr j = u32(2, 1, {0, 0}), one = u16_scalar(1);
+  unsigned long pages = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  rlimit limit;
+  getrlimit(RLIMIT_AS, &limit);
+  limit.rlim_cur = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t(16) << 20);
+  if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) {
+    std::fprintf(stderr, "cannot lower the address-space limit\n");
+    return 2;
+  }
+  const auto o = plugin.call(1, {R.get(), j.get(), T.get(), n.get(), l.get(), one.get()});
+  if (o.failed && o.message == "Out of memory for the tree walk . . .") return 0;
+  std::fprintf(stderr, "the call %s: %s\n", o.failed ? "failed" : "returned", o.message.c_str());
+  return 1;
+}
+#endif
+
+// A thread's scratch comes from std::malloc inside the parallel region, so
+// its failure is made real: a child process (a fresh run of this test alone)
+// lowers its own address-space limit before the call; the test process
+// itself is never limited. Not on Windows (no such limit) nor under the
+// address and thread sanitizers.
+TEST_F(PairScreen, ScratchThatCannotBeHadEndsTheCall) {
+#if defined(__linux__) && !defined(BITS_SHADOW_MEMORY)
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(call_without_room_for_the_mask(plugin_)), ::testing::ExitedWithCode(0), "");
+#else
+  GTEST_SKIP() << "needs an address-space limit and no sanitizer shadow memory";
+#endif
 }
 
 TEST_F(PairScreen, ErrorsLeaveTheNextCallWorking) {

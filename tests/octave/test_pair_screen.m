@@ -75,17 +75,18 @@ function test_pair_screen()
                'i_node must have one row . . .');
   expect_error(@() pair_screen(R, pairs, zeros(1, 5, 'uint32'), zeros(1, 5), zeros(3, 5), none), ...
                'i_leaf must have two rows . . .');
-  pattern_msg = 'R and R_tree must be real uint32 matrices . . .';
-  expect_error(@() pair_screen(double(R), int32(pairs), T, double(nodes), double(leaves), none), pattern_msg);
-  expect_error(@() pair_screen(R, int32(pairs), uint8(T), double(nodes), double(leaves), none), pattern_msg);
-  expect_error(@() pair_screen(R, int32(pairs), T, double(nodes), double(leaves), uint16([])), ...
-               'n_threads must be a non-empty real numeric array . . .');
-  expect_error(@() pair_screen(R, pairs, T, nodes, leaves, {2}), ...
-               'n_threads must be a non-empty real numeric array . . .');
+  threads_msg = 'n_threads must be a non-empty real numeric array . . .';
+  expect_error(@() pair_screen(double(R), int32(pairs), uint8(T), double(nodes), double(leaves), none), threads_msg);
+  expect_error(@() pair_screen(R, int32(pairs), T, double(nodes), double(leaves), uint16([])), threads_msg);
+  expect_error(@() pair_screen(R, pairs, T, nodes, leaves, {2}), threads_msg);
   for bad = {int32(pairs), single(pairs), uint64(pairs), logical(pairs), complex(double(pairs))}
-    expect_error(@() pair_screen(R, bad{1}, T, double(nodes), double(leaves), two), ...
+    expect_error(@() pair_screen(double(R), bad{1}, T, double(nodes), double(leaves), two), ...
                  "j_comb should be of type 'uint32' or 'double' . . .");
   end
+  pattern_msg = 'R and R_tree must be real uint32 matrices . . .';
+  far = uint32([0; 4]);
+  expect_error(@() pair_screen(double(R), far, T, double(nodes), double(leaves), two), pattern_msg);
+  expect_error(@() pair_screen(R, double(far), uint8(T), double(nodes), double(leaves), two), pattern_msg);
   for bad = {4, -1, -0.5, NaN, Inf, 1e300, uint32(4), uint32(4294967295)}
     j = [pairs(:, 1:3), [0; 0]];
     j = cast(j, class(bad{1}));

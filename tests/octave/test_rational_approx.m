@@ -31,6 +31,18 @@ function test_rational_approx()
   end
   [p, q] = rational_approx([3 -3 0], -1);
   expect_equal([p; q], [Inf -Inf NaN; Inf Inf Inf], 'negative tol, zero remainder');
+  % No convergent within tol: 0, below the rounding error, or negative.
+  for c = {1 - eps/2, 0; 1 - eps/2, 1e-16; 3, -2^53 - 2}'
+    [p, q] = rational_approx(c{1}, c{2});
+    expect_equal([p q], [Inf Inf], sprintf('%.17g with tol %g', c{1}, c{2}));
+  end
+  % A negative tol for which tol + 1 rounds back to tol acts as -Inf.
+  v = [NaN Inf -Inf 2.5 -2.5 0.3 0.7 3];
+  [p_inf, q_inf] = rational_approx(v, -Inf);
+  for t = {-2^53 - 4, -2^54, -1e300}
+    [p, q] = rational_approx(v, t{1});
+    expect_equal([p; q], [p_inf; q_inf], sprintf('tol %.17g', t{1}));
+  end
 
   % Tolerances of other real numeric classes are read by value.
   for t = {uint8(1), int64([1 -5]), single(1), int16(1)}

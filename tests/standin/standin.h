@@ -20,6 +20,11 @@ typedef void (*mex_function_t)(int, mxArray**, int, const mxArray**);
 // Arrays made here belong to the caller, who gives them back with destroy().
 BITS_HOST_API mxArray* create(mxClassID class_id, const std::vector<std::size_t>& dims,
                               bool complex = false, bool sparse = false);
+// A real, full array whose elements start `offset` bytes past a 64-byte
+// boundary, as a host hands over a slice of a larger array without copying
+// it (in Octave a uint32 matrix can start 4 bytes past an 8-byte boundary).
+BITS_HOST_API mxArray* create_at_offset(mxClassID class_id, const std::vector<std::size_t>& dims,
+                                        std::size_t offset);
 BITS_HOST_API mxArray* create_char(const std::u16string& text, bool as_column = false);
 BITS_HOST_API void destroy(mxArray* a);
 BITS_HOST_API std::vector<std::size_t> dims(const mxArray* a);

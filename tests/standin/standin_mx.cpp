@@ -15,7 +15,8 @@ struct mxArray_tag {
   bool complex;
   bool sparse;
   std::size_t bytes;
-  unsigned char* data;  // nullptr when there are no elements, as in the real hosts
+  unsigned char* data;   // nullptr when there are no elements, as in the real hosts
+  unsigned char* block;  // the allocation that holds data (data - offset)
 };
 
 namespace standin {
@@ -42,14 +43,16 @@ std::size_t count_of(const std::vector<std::size_t>& dims) {
   return n;
 }
 
+// The elements start `offset` bytes past a kAlign boundary.
 mxArray* make(mxClassID class_id, const std::vector<std::size_t>& dims, bool complex,
-              bool sparse) {
+              bool sparse, std::size_t offset = 0) {
   std::vector<std::size_t> d = dims;
   while (d.size() < 2) d.push_back(d.empty() ? 0 : 1);
   while (d.size() > 2 && d.back() == 1) d.pop_back();
-  const std::size_t bytes = count_of(d) * element_size(class_id);
-  mxArray* a = new mxArray_tag{class_id, d, complex, sparse, sparse ? 0 : bytes,
-                               sparse ? nullptr : allocate(bytes)};
+  const std::size_t bytes = sparse ? 0 : count_of(d) * element_size(class_id);
+  unsigned char* block = bytes ? allocate(offset + bytes) : nullptr;
+  mxArray* a = new mxArray_tag{class_id, d, complex, sparse, bytes,
+                               block ? block + offset : nullptr, block};
   std::lock_guard<std::mutex> g(registry_lock);
   live.insert(a);
   return a;
@@ -68,7 +71,7 @@ void free_array(mxArray* a) {
     if (live.erase(a) == 0) std::abort();  // not ours, or given back twice
     made_in_call.erase(a);
   }
-  if (a->data) ::operator delete(a->data, std::align_val_t(kAlign));
+  if (a->block) ::operator delete(a->block, std::align_val_t(kAlign));
   delete a;
 }
 
@@ -86,6 +89,11 @@ std::size_t element_size(mxClassID c) {
 mxArray* create(mxClassID class_id, const std::vector<std::size_t>& dims, bool complex,
                 bool sparse) {
   return make(class_id, dims, complex, sparse);
+}
+
+mxArray* create_at_offset(mxClassID class_id, const std::vector<std::size_t>& dims,
+                         std::size_t offset) {
+  return make(class_id, dims, false, false, offset);
 }
 
 mxArray* create_char(const std::u16string& text, bool as_column) {

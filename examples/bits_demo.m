@@ -1,4 +1,4 @@
-% DEMO  Short worked examples of the plug-ins, run by scripts/demo.
+% BITS_DEMO  Short worked examples of the plug-ins, run by scripts/demo.
 %
 % Each section prints what it computes, so the output reads as a tour.
 
