@@ -68,7 +68,7 @@ disk_sync([file '.missing']);
 fprintf('a missing name is silently skipped (nothing created: %d)\n', exist([file '.missing'], 'file'));
 delete(file);
 
-fprintf('\n== extreme rays by the double description method (pair_screen) ==\n\n');
+fprintf('\n== extreme rays by the double description method, exactly ==\n\n');
 % The cone over the octahedron {x : |x1| + |x2| + |x3| <= 1}: one
 % constraint x0 + s*x >= 0 per sign vector s; its rays are the six
 % vertices (1, +-e_i).
@@ -95,3 +95,13 @@ s = dir(file);
 fprintf('  largest step          %d pairs, saved to %s (%d bytes)\n', ...
         info.largest, file, s.bytes);
 delete(file);
+
+% Elementary flux modes of a small network: irreversible reactions
+% v1: -> A, v2: A -> B, v3: A -> C, v4: B -> C, v5: C ->, with the steady
+% state of A, B and C as equalities. Each mode is a minimal pathway.
+S = [1 -1 -1  0  0;     % A
+     0  1  0 -1  0;     % B
+     0  0  1  1 -1];    % C
+modes = extreme_rays(eye(5), 'equalities', S);
+fprintf('\nflux modes of -> A -> B -> C ->, A -> C (one per column, v1 .. v5):\n');
+fprintf('  %3d %3d\n', modes');

@@ -161,13 +161,15 @@ function [rays, info] = extreme_rays(A, varargin)
     if ~isempty(pos) && ~isempty(neg)
       % Count test: the two supports together leave at least dim - 2 of the
       % k - 1 rows so far at zero.
-      j_comb = candidate_pairs(R, pos - 1, neg - 1, (k - 1) - (dim - 2), threads);
+      % More threads only where the work pays for starting them.
+      j_comb = candidate_pairs(R, pos - 1, neg - 1, (k - 1) - (dim - 2), ...
+                               threads_for(numel(pos) * numel(neg), 2^18, threads));
       n_comb = size(j_comb, 2);
       info.count_rejected = info.count_rejected + numel(pos) * numel(neg) - n_comb;
       if n_comb > 0
         t_screen = tic;
         [R_tree, i_node, i_leaf] = pattern_tree(R, opt.leaf_size);
-        adjacent = pair_screen(R, j_comb, R_tree, i_node, i_leaf, threads);
+        adjacent = pair_screen(R, j_comb, R_tree, i_node, i_leaf, threads_for(n_comb, 512, threads));
         info.screen_time = info.screen_time + toc(t_screen);
         if ~isempty(opt.save) && n_comb > info.largest
           saved = struct('R', R, 'j_comb', j_comb, 'R_tree', R_tree, 'i_node', i_node, ...
@@ -194,6 +196,14 @@ function [rays, info] = extreme_rays(A, varargin)
     write_instance(opt.save, saved);
   end
   info.time = toc(t_start);
+end
+
+function t = threads_for(work, enough, threads)
+  % THREADS when WORK reaches ENOUGH, else one thread.
+  t = threads;
+  if work < enough
+    t = uint16(1);
+  end
 end
 
 function R = set_bit(R, cols, bit)
