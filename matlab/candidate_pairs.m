@@ -47,8 +47,8 @@
 %
 %   Example
 %     R = uint32([3 5 6 12]);            % {0,1} {0,2} {1,2} {2,3}
-%     candidate_pairs(R, [0 1], [2 3], 3, uint16(1))
-%     % ans = [0 1 1; 2 2 3]: the unions of (0,2), (1,2) and (1,3) hold
+%     j_comb = candidate_pairs(R, [0 1], [2 3], 3, uint16(1))
+%     % j_comb = [0 1 1; 2 2 3]: the unions of (0,2), (1,2) and (1,3) hold
 %     % 3 bits; that of (0,3) holds 4
 %
 %   The OpenMP thread count that a call sets stays in force afterwards.

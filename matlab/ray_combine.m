@@ -34,8 +34,8 @@
 %
 %   Example
 %     X = int64([1 0; 0 1]);           % rays e1 and e2
-%     ray_combine(int64([1 -2]), X, uint32([0; 1]))
-%     % ans = [2; 1]: on the line x1 = 2 x2
+%     Y = ray_combine(int64([1 -2]), X, uint32([0; 1]))
+%     % Y = [2; 1]: on the line x1 = 2 x2
 %
 %   See also RAY_SIGNS, CANDIDATE_PAIRS, EXTREME_RAYS.
 

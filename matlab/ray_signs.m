@@ -23,8 +23,8 @@
 %     Rays must have fewer than 2^20 entries . . .
 %
 %   Example
-%     ray_signs(int64([1 -1]), int64([3 2 5; 3 4 1]))
-%     % ans = [0 -1 1]
+%     signs = ray_signs(int64([1 -1]), int64([3 2 5; 3 4 1]))
+%     % signs = [0 -1 1]
 %
 %   See also RAY_COMBINE, EXTREME_RAYS.
 
