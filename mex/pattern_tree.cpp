@@ -1,4 +1,5 @@
 // [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size)
+// [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size, in_order)
 //
 // The pattern tree over the columns of the packed pattern matrix R (uint32,
 // one pattern per column) in the layout that pair_screen walks: R_tree holds
@@ -28,6 +29,18 @@ std::uint64_t leaf_size_of(const mxArray* a) {
   return v >= 18446744073709551615.0 ? UINT64_MAX : static_cast<std::uint64_t>(v);
 }
 
+// A flag: the first element of a non-empty real numeric or logical array,
+// true when it is not zero.
+bool flag_of(const mxArray* a) {
+  const char* message = "in_order must be a non-empty real numeric or logical array . . .";
+  if (mxGetClassID(a) == mxLOGICAL_CLASS) {
+    if (!host::is_real_full(a) || host::elements(a) == 0) host::fail(message);
+    return *host::data<std::uint8_t>(a) != 0;
+  }
+  if (!host::is_real_numeric_nonempty(a)) host::fail(message);
+  return host::first_value(a) != 0.0;
+}
+
 template <typename T>
 T* scratch(std::uint64_t count) {
   return static_cast<T*>(mxCalloc(static_cast<std::size_t>(count > 0 ? count : 1), sizeof(T)));
@@ -36,11 +49,12 @@ T* scratch(std::uint64_t count) {
 }  // namespace
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs != 1 && nrhs != 2) host::fail("One or two input arguments required . . .");
+  if (nrhs < 1 || nrhs > 3) host::fail("One to three input arguments required . . .");
   if (nlhs > 4) host::fail("At most four output arguments allowed . . .");
   const mxArray* R = prhs[0];
   if (!host::is_real_full_of(R, mxUINT32_CLASS)) host::fail("R must be a real uint32 matrix . . .");
-  const std::uint64_t leaf_size = nrhs == 2 ? leaf_size_of(prhs[1]) : 8;
+  const std::uint64_t leaf_size = nrhs >= 2 ? leaf_size_of(prhs[1]) : 8;
+  const bool in_order = nrhs == 3 && flag_of(prhs[2]);
   const std::uint64_t M = host::rows(R), N = host::columns(R);
   // Skip targets are uint32 node numbers.
   if (bits::pattern_tree_max_nodes(N) > UINT32_MAX)
@@ -49,7 +63,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const std::uint64_t capacity = bits::pattern_tree_max_nodes(N);
   bits::pattern_tree_shape shape{scratch<std::uint64_t>(N), scratch<std::uint64_t>(capacity),
                                  scratch<std::uint64_t>(capacity), scratch<std::uint32_t>(capacity),
-                                 scratch<std::uint8_t>(capacity), 0};
+                                 scratch<std::uint8_t>(capacity), 0, in_order};
   const auto* columns = host::data<bits::word_view_t<std::uint32_t>>(R);
   bits::build_pattern_tree(columns, M, N, leaf_size, scratch<std::uint32_t>(32 * M),
                            scratch<std::uint64_t>(N), &shape);
