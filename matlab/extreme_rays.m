@@ -124,7 +124,7 @@ function [rays, info] = extreme_rays(A, varargin)
 
   % The initial cone: the first rows of A, in this order, that are
   % independent of each other and of the rows of B kept before them.
-  [~, independent] = integer_null_space([B; A]');
+  [~, independent] = integer_null_space([B; A]', false);
   if numel(independent) < n
     error('extreme_rays: the cone is not pointed: it contains a line (rank of [A; B] is %d, not %d)', ...
           numel(independent), n);
@@ -137,7 +137,7 @@ function [rays, info] = extreme_rays(A, varargin)
   for j = 1:dim
     % The ray on which every other initial row and B vanish, on the
     % positive side of row j.
-    x = integer_null_space([B; A(first([1:j-1, j+1:dim]), :)]);
+    x = exactly(@() integer_null_space([B; A(first([1:j-1, j+1:dim]), :)]));
     if ray_signs(A(first(j), :), x) < 0
       x = -x;
     end
@@ -196,7 +196,7 @@ function [rays, info] = extreme_rays(A, varargin)
         info.largest = max(info.largest, n_comb);
         j_comb = j_comb(:, adjacent ~= 0);
         info.adjacent = info.adjacent + size(j_comb, 2);
-        Y = ray_combine(a, X, j_comb);
+        Y = exactly(@() ray_combine(a, X, j_comb));
         S = bitor(R(:, j_comb(1, :) + 1), R(:, j_comb(2, :) + 1));
       end
     end
@@ -217,6 +217,21 @@ function [rays, info] = extreme_rays(A, varargin)
     end
   end
   info.time = toc(t_start);
+end
+
+function v = exactly(f)
+  % f(), with the plug-ins' errors about integers that do not fit told in
+  % the terms of this function.
+  try
+    v = f();
+  catch err
+    if ~isempty(strfind(err.message, 'beyond the int64 range')) || ...
+       ~isempty(strfind(err.message, 'beyond 256 bits'))
+      error('extreme_rays: the rays of this cone need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
+            err.message);
+    end
+    rethrow(err);
+  end
 end
 
 function t = threads_for(work, enough, threads)

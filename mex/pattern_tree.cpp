@@ -29,18 +29,6 @@ std::uint64_t leaf_size_of(const mxArray* a) {
   return v >= 18446744073709551615.0 ? UINT64_MAX : static_cast<std::uint64_t>(v);
 }
 
-// A flag: the first element of a non-empty real numeric or logical array,
-// true when it is not zero.
-bool flag_of(const mxArray* a) {
-  const char* message = "in_order must be a non-empty real numeric or logical array . . .";
-  if (mxGetClassID(a) == mxLOGICAL_CLASS) {
-    if (!host::is_real_full(a) || host::elements(a) == 0) host::fail(message);
-    return *host::data<std::uint8_t>(a) != 0;
-  }
-  if (!host::is_real_numeric_nonempty(a)) host::fail(message);
-  return host::first_value(a) != 0.0;
-}
-
 template <typename T>
 T* scratch(std::uint64_t count) {
   return static_cast<T*>(mxCalloc(static_cast<std::size_t>(count > 0 ? count : 1), sizeof(T)));
@@ -54,7 +42,8 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const mxArray* R = prhs[0];
   if (!host::is_real_full_of(R, mxUINT32_CLASS)) host::fail("R must be a real uint32 matrix . . .");
   const std::uint64_t leaf_size = nrhs >= 2 ? leaf_size_of(prhs[1]) : 8;
-  const bool in_order = nrhs == 3 && flag_of(prhs[2]);
+  const bool in_order =
+      nrhs == 3 && host::flag(prhs[2], "in_order must be a non-empty real numeric or logical array . . .");
   const std::uint64_t M = host::rows(R), N = host::columns(R);
   // Skip targets are uint32 node numbers.
   if (bits::pattern_tree_max_nodes(N) > UINT32_MAX)

@@ -94,13 +94,20 @@ TEST_F(IntegerNullSpace, BasisPivotsAndWhatDoesNotFit) {
   array_ptr empty = i64(0, 2);
   EXPECT_EQ(harness::values<std::int64_t>(call(1, empty.get()).out()), (std::vector<std::int64_t>{1, 0, 0, 1}));
 
-  expect_error("One input argument required . . .", 1, M.get(), M.get());
+  array_ptr no = make(mxLOGICAL_CLASS, {1, 1}, std::vector<std::uint8_t>{0});
+  const auto pivots_only = call(2, M.get(), no.get());
+  EXPECT_EQ(standin::dims(pivots_only.out(0)), (std::vector<std::size_t>{3, 0}));
+  EXPECT_EQ(harness::values<double>(pivots_only.out(1)), (std::vector<double>{1}));
+  expect_error("One or two input arguments required . . .", 1, M.get(), M.get(), M.get());
   expect_error("At most two output arguments allowed . . .", 3, M.get());
   array_ptr d = f64(1, 1, {1});
   expect_error("M must be a real int64 matrix . . .", 1, d.get());
   const std::int64_t big = INT64_C(1) << 40;
   array_ptr wide = i64(2, 3, {big, 0, -1, big, 0, -1});
   expect_error("A null space basis entry is beyond the int64 range . . .", 1, wide.get());
+  EXPECT_FALSE(call(2, wide.get(), no.get()).failed);
+  array_ptr none = f64(0, 0);
+  expect_error("basis must be a non-empty real numeric or logical array . . .", 1, M.get(), none.get());
   // Dense rows of 60-bit entries: minors pass 256 bits within a few steps.
   std::vector<std::int64_t> dense(12 * 13);
   std::uint64_t s = 88172645463325252u;
