@@ -163,14 +163,15 @@ function [rays, info] = extreme_rays(A, varargin)
     s = ray_signs(a, X);
     pos = find(s > 0);
     neg = find(s < 0);
+    order = 1:size(X, 2);
     Y = zeros(n, 0, 'int64');
     S = zeros(words, 0, 'uint32');
     if ~isempty(pos) && ~isempty(neg)
-      % The pattern tree of this step's rays, which are then put in the
-      % order of its leaves, so that every leaf lists one range of them.
+      % The pattern tree of this step's rays. The rays are put in the order
+      % of its leaves, so that every leaf lists one range of them: R and the
+      % signs now, X at the end of the step (one copy of it per step).
       t_screen = tic;
       [R_tree, i_node, i_leaf, order] = pattern_tree(R, opt.leaf_size, true);
-      X = X(:, order);
       R = R(:, order);
       s = s(order);
       pos = find(s > 0);
@@ -196,13 +197,13 @@ function [rays, info] = extreme_rays(A, varargin)
         info.largest = max(info.largest, n_comb);
         j_comb = j_comb(:, adjacent ~= 0);
         info.adjacent = info.adjacent + size(j_comb, 2);
-        Y = exactly(@() ray_combine(a, X, j_comb));
+        Y = exactly(@() ray_combine(a, X, reshape(order(j_comb + 1), 2, []) - 1));
         S = bitor(R(:, j_comb(1, :) + 1), R(:, j_comb(2, :) + 1));
       end
     end
     R = set_bit(R, pos, k - 1);
     keep = s >= 0;
-    X = [X(:, keep), Y];
+    X = [X(:, order(keep)), Y];
     R = [R(:, keep), S];
     info.max_rays = max(info.max_rays, size(X, 2));
   end
