@@ -17,7 +17,6 @@
 #ifndef BITS_CORE_PATTERN_TREE_H
 #define BITS_CORE_PATTERN_TREE_H
 
-#include <cmath>
 #include <cstdint>
 
 #include "core/packed_patterns.h"
@@ -71,13 +70,32 @@ struct tree_builder {
     const std::uint64_t n = e - s + 1;
     const std::uint64_t k = n < sample ? n : sample;
     const double step = static_cast<double>(n) / static_cast<double>(k);
-    for (std::uint64_t b = 0; b < 32 * M; ++b) bit_counts[b] = 0;
-    for (std::uint64_t j = 0; j < k; ++j) {
-      const std::uint64_t at = s + static_cast<std::uint64_t>(std::floor(static_cast<double>(j) * step));
-      const word_view_t<std::uint32_t>* column = R + shape->order[at] * M;
-      for (std::uint64_t r = 0; r < M; ++r)
-        for (std::uint32_t w = column[r]; w != 0; w &= w - 1)
-          ++bit_counts[32 * r + static_cast<std::uint64_t>(trailing_zero_bits(w))];
+    // The sampled columns, then their bit by bit counts, word by word: a
+    // binary counter per bit position kept in bit planes (plane t holds bit
+    // t of every position's count), 32 positions added at once. (j * step
+    // is never negative, so truncation is the floor.)
+    int planes = 1;
+    while (planes < 32 && (k >> planes) != 0) ++planes;
+    std::uint64_t sampled[pattern_tree_sample];  // their offsets, for a sample
+    for (std::uint64_t j = 0; j < k && k <= pattern_tree_sample; ++j)
+      sampled[j] = shape->order[s + static_cast<std::uint64_t>(static_cast<double>(j) * step)] * M;
+    for (std::uint64_t r = 0; r < M; ++r) {
+      std::uint32_t plane[32] = {};
+      for (std::uint64_t j = 0; j < k; ++j) {
+        const std::uint64_t offset =
+            k <= pattern_tree_sample ? sampled[j]
+                                     : shape->order[s + static_cast<std::uint64_t>(static_cast<double>(j) * step)] * M;
+        std::uint32_t carry = R[offset + r];
+        for (int t = 0; carry != 0 && t < planes; ++t) {
+          const std::uint32_t next = plane[t] & carry;
+          plane[t] ^= carry;
+          carry = next;
+        }
+      }
+      std::uint32_t* counts = bit_counts + 32 * r;
+      for (std::uint64_t b = 0; b < 32; ++b) counts[b] = 0;
+      for (int t = 0; t < planes; ++t)
+        for (std::uint32_t x = plane[t]; x != 0; x &= x - 1) counts[lowest_bit(x)] |= 1u << t;
     }
     // The count closest to half the sample; ties go to the lowest bit.
     std::uint64_t best_score = UINT64_MAX;
@@ -93,7 +111,7 @@ struct tree_builder {
     return best_score != UINT64_MAX;
   }
 
-  static int trailing_zero_bits(std::uint32_t w) {
+  static int lowest_bit(std::uint32_t w) {
 #if defined(__GNUC__) || defined(__clang__)
     return __builtin_ctz(w);
 #else
