@@ -102,6 +102,29 @@ function(bits_plugin_flags target)
   endif()
 endfunction()
 
+# The stand-in flavour's .mexa64 are the Linux files of the release: they
+# must load on every Linux that current MATLAB runs on, back to glibc 2.28
+# (RHEL 8), and need nothing but the host's libmx and libmex, libc and, for
+# OpenMP, libgomp. So:
+# - the glibc calls whose default versions are newer are bound to older ones
+#   (mex/glibc_baseline.h, included ahead of each source);
+# - they are compiled without C++ exceptions: they throw none, and the host's
+#   errors still unwind through them by their unwind tables, but OpenMP
+#   regions would otherwise ask for the C++ runtime's personality routine;
+# - libgcc's helpers (population count, 128-bit division) and anything of
+#   libstdc++ are linked in statically (the version script keeps them local).
+# tests/check_dependencies.cmake checks the result. Sanitizer builds are not
+# releases and keep the defaults.
+set(BITS_GLIBC_BASELINE OFF)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64"
+   AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT BITS_SANITIZE)
+  set(BITS_GLIBC_BASELINE ON)
+endif()
+function(bits_glibc_baseline target)
+  target_compile_options(${target} PRIVATE -include ${BITS_MEX_DIR}/glibc_baseline.h -fno-exceptions)
+  target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+endfunction()
+
 # bits_add_plugin(NAME [SERIAL] [LIBS lib...]) builds mex/NAME.cpp in every flavour.
 # SERIAL: the plug-in runs on the calling thread only and gets no OpenMP runtime.
 function(bits_add_plugin name)
@@ -118,6 +141,10 @@ function(bits_add_plugin name)
   set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ${BITS_PLUGIN_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
   set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)
+  set_property(TARGET ${name}_standin PROPERTY BITS_SERIAL ${ARG_SERIAL})
+  if(BITS_GLIBC_BASELINE)
+    bits_glibc_baseline(${name}_standin)
+  endif()
 
   if(BITS_HAVE_OCTAVE)
     add_library(${name}_octave MODULE ${src})
