@@ -31,3 +31,6 @@ function(bits_add_package)
     VERBATIM)
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL bits_add_package)
+
+# The Octave package (bits_mex-<version>.tar.gz for pkg install).
+include(${CMAKE_CURRENT_LIST_DIR}/octave_package.cmake)
