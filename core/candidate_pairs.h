@@ -194,26 +194,32 @@ void scan_candidate_pairs(const pos_t* i_pos, std::int64_t n_pos, const neg_t* i
 #else
   (void)scratch;
 #endif
+  // The same loop over i_pos for each path, which is chosen once here.
+  auto each_p = [&](auto row) {
 #ifdef _OPENMP
 #pragma omp for schedule(dynamic, 16)
 #endif
-  for (std::int64_t i = 0; i < n_pos; ++i) {
-    if (offsets != nullptr && counts[i] == 0) continue;
-    pair_sink sink{offsets ? j_comb : nullptr, offsets ? offsets[i] : 0, 0};
-    const std::uint64_t p = column_index(i_pos[i]);
+    for (std::int64_t i = 0; i < n_pos; ++i) {
+      if (offsets != nullptr && counts[i] == 0) continue;
+      pair_sink sink{offsets ? j_comb : nullptr, offsets ? offsets[i] : 0, 0};
+      row(column_index(i_pos[i]), &sink);
+      if (offsets == nullptr) counts[i] = sink.count;
+    }
+  };
 #if BITS_SIMD_DISPATCH
-    if (T != nullptr)
-      detail::candidate_row_avx512<neg_t>(
-          p, reinterpret_cast<const word_view_t<std::uint32_t>*>(R.column(p)), T, elements, i_neg,
-          n_neg, max_union, &sink);
-    else if (path != simd_isa::scalar)
-      detail::candidate_row_popcnt<word_t, neg_t>(p, i_neg, n_neg, R, words_per_column, max_union,
-                                                    &sink);
-    else
+  if (T != nullptr)
+    return each_p([&](std::uint64_t p, pair_sink* sink) {
+      detail::candidate_row_avx512<neg_t>(p, reinterpret_cast<const word_view_t<std::uint32_t>*>(R.column(p)),
+                                          T, elements, i_neg, n_neg, max_union, sink);
+    });
+  if (path != simd_isa::scalar)
+    return each_p([&](std::uint64_t p, pair_sink* sink) {
+      detail::candidate_row_popcnt<word_t, neg_t>(p, i_neg, n_neg, R, words_per_column, max_union, sink);
+    });
 #endif
-      detail::candidate_row<word_t, neg_t>(p, i_neg, n_neg, R, words_per_column, max_union, &sink);
-    if (offsets == nullptr) counts[i] = sink.count;
-  }
+  each_p([&](std::uint64_t p, pair_sink* sink) {
+    detail::candidate_row<word_t, neg_t>(p, i_neg, n_neg, R, words_per_column, max_union, sink);
+  });
 }
 
 }  // namespace bits

@@ -39,6 +39,8 @@ constexpr std::uint64_t pattern_tree_max_nodes(std::uint64_t columns) {
 // covers positions first_pos[l] .. last_pos[l] of order (which holds the
 // column numbers in the order the leaves list them), has skip target
 // skip[l], and lists its whole range when lists[l] is 1, nothing otherwise.
+// With in_order set, the tree is that of the matrix with its columns in
+// `order`: its ranges are positions, and no leaf needs runs.
 struct pattern_tree_shape {
   std::uint64_t* order;      // N column numbers
   std::uint64_t* first_pos;  // capacity pattern_tree_max_nodes(N) each
@@ -46,6 +48,7 @@ struct pattern_tree_shape {
   std::uint32_t* skip;
   std::uint8_t* lists;
   std::uint64_t nodes;
+  bool in_order;
 };
 
 namespace detail {
@@ -116,6 +119,11 @@ struct tree_builder {
   void leaf(std::uint64_t s, std::uint64_t e) {
     const std::uint64_t* order = shape->order;
     bool one_run = true;
+    if (shape->in_order) {
+      const std::uint64_t id = new_node(s, e, true);
+      shape->skip[id] = static_cast<std::uint32_t>(id + 1);
+      return;
+    }
     for (std::uint64_t p = s; p < e && one_run; ++p) one_run = order[p + 1] == order[p] + 1;
     const std::uint64_t id = new_node(s, e, one_run);
     if (!one_run) {
@@ -157,8 +165,9 @@ struct tree_builder {
 }  // namespace detail
 
 // First step: the shape of the tree over the N columns of the M x N uint32
-// matrix R. Scratch: bit_counts of 32 * M elements, spare of N; the shape's
-// arrays as described there. N = 0 gives no nodes.
+// matrix R (in_order as set in the shape). Scratch: bit_counts of 32 * M
+// elements, spare of N; the shape's arrays as described there. N = 0 gives
+// no nodes.
 inline void build_pattern_tree(const word_view_t<std::uint32_t>* R, std::uint64_t M,
                                std::uint64_t N, std::uint64_t leaf_size,
                                std::uint32_t* bit_counts, std::uint64_t* spare,
@@ -173,7 +182,7 @@ inline void build_pattern_tree(const word_view_t<std::uint32_t>* R, std::uint64_
 // Second step: the three arrays of the tree. R_tree (M x nodes uint32) gets
 // the AND of the columns each node covers, i_node the skip targets, i_leaf
 // (2 x nodes) the first and last column a node lists (1 and 0 when it lists
-// none).
+// none): columns of R, or with in_order positions in `order`.
 inline void write_pattern_tree(const word_view_t<std::uint32_t>* R, std::uint64_t M,
                                const pattern_tree_shape& shape, std::uint32_t* R_tree,
                                std::uint32_t* i_node, std::uint64_t* i_leaf) {
@@ -183,13 +192,12 @@ inline void write_pattern_tree(const word_view_t<std::uint32_t>* R, std::uint64_
     std::uint32_t* pattern = R_tree + l * M;
     i_node[l] = shape.skip[l];
     if (shape.lists[l]) {
-      const std::uint64_t first = shape.order[shape.first_pos[l]];
-      const std::uint64_t last = shape.order[shape.last_pos[l]];
-      i_leaf[2 * l] = first;
-      i_leaf[2 * l + 1] = last;
+      const std::uint64_t first = shape.first_pos[l], last = shape.last_pos[l];
+      i_leaf[2 * l] = shape.in_order ? first : shape.order[first];
+      i_leaf[2 * l + 1] = shape.in_order ? last : shape.order[last];
       for (std::uint64_t r = 0; r < M; ++r) pattern[r] = ~std::uint32_t(0);
-      for (std::uint64_t c = first; c <= last; ++c)
-        for (std::uint64_t r = 0; r < M; ++r) pattern[r] &= R[c * M + r];
+      for (std::uint64_t p = first; p <= last; ++p)
+        for (std::uint64_t r = 0; r < M; ++r) pattern[r] &= R[shape.order[p] * M + r];
     } else {
       i_leaf[2 * l] = 1;
       i_leaf[2 * l + 1] = 0;

@@ -25,10 +25,11 @@ function [rays, info] = extreme_rays(A, varargin)
 %   a time. Every ray's support (the rows added so far on which it is
 %   strictly positive) is kept as a packed uint32 bit pattern, one column of
 %   a pattern matrix R per ray. For each new row a: RAY_SIGNS gives the side
-%   of every ray; CANDIDATE_PAIRS the pairs of a ray with a*x > 0 and one
-%   with a*x < 0 whose supports together miss at least n - rank(B) - 2 of the
-%   rows so far (the count test); PAIR_SCREEN, over a PATTERN_TREE of all
-%   current rays, keeps the pairs whose union of supports holds no other
+%   of every ray; PATTERN_TREE builds a tree of all current rays, which are
+%   then kept in the order of its leaves; CANDIDATE_PAIRS gives the pairs of
+%   a ray with a*x > 0 and one with a*x < 0 whose supports together miss at
+%   least n - rank(B) - 2 of the rows so far (the count test); PAIR_SCREEN,
+%   over the tree, keeps the pairs whose union of supports holds no other
 %   ray's support (the pairs that span a 2-face); RAY_COMBINE makes the new
 %   ray of each such pair on a*x = 0; and the rays with a*x < 0 are dropped.
 %   The initial rays come from INTEGER_NULL_SPACE.
@@ -44,7 +45,9 @@ function [rays, info] = extreme_rays(A, varargin)
 %     'save'        file name: writes the pattern matrix, candidate pairs,
 %                   tree and flags of the step with the most candidate pairs
 %                   to this file and flushes it to disk (DISK_SYNC); format
-%                   below, read back with READ_SCREEN_INSTANCE (examples/)
+%                   below, read back with READ_SCREEN_INSTANCE (examples/).
+%                   A cell array of k names saves the k largest steps, the
+%                   largest first (fewer files when there are fewer steps).
 %
 %   INFO fields: rays (number found), dimension (n - rank(B)), steps (rows
 %   added after the initial ones), pairs (candidate pairs screened by
@@ -121,7 +124,7 @@ function [rays, info] = extreme_rays(A, varargin)
 
   % The initial cone: the first rows of A, in this order, that are
   % independent of each other and of the rows of B kept before them.
-  [~, independent] = integer_null_space([B; A]');
+  [~, independent] = integer_null_space([B; A]', false);
   if numel(independent) < n
     error('extreme_rays: the cone is not pointed: it contains a line (rank of [A; B] is %d, not %d)', ...
           numel(independent), n);
@@ -134,7 +137,7 @@ function [rays, info] = extreme_rays(A, varargin)
   for j = 1:dim
     % The ray on which every other initial row and B vanish, on the
     % positive side of row j.
-    x = integer_null_space([B; A(first([1:j-1, j+1:dim]), :)]);
+    x = exactly(@() integer_null_space([B; A(first([1:j-1, j+1:dim]), :)]));
     if ray_signs(A(first(j), :), x) < 0
       x = -x;
     end
@@ -150,7 +153,11 @@ function [rays, info] = extreme_rays(A, varargin)
   info = struct('rays', 0, 'dimension', dim, 'steps', m - dim, 'pairs', 0, 'adjacent', 0, ...
                 'count_rejected', 0, 'largest', 0, 'max_rays', dim, 'time', 0, ...
                 'screen_time', 0);
-  saved = [];
+  if ischar(opt.save)
+    opt.save = {opt.save};
+    opt.save = opt.save(~cellfun(@isempty, opt.save));
+  end
+  saved = {};
   for k = dim + 1:m
     a = A(sequence(k), :);
     s = ray_signs(a, X);
@@ -159,27 +166,37 @@ function [rays, info] = extreme_rays(A, varargin)
     Y = zeros(n, 0, 'int64');
     S = zeros(words, 0, 'uint32');
     if ~isempty(pos) && ~isempty(neg)
+      % The pattern tree of this step's rays, which are then put in the
+      % order of its leaves, so that every leaf lists one range of them.
+      t_screen = tic;
+      [R_tree, i_node, i_leaf, order] = pattern_tree(R, opt.leaf_size, true);
+      X = X(:, order);
+      R = R(:, order);
+      s = s(order);
+      pos = find(s > 0);
+      neg = find(s < 0);
+      info.screen_time = info.screen_time + toc(t_screen);
       % Count test: the two supports together leave at least dim - 2 of the
-      % k - 1 rows so far at zero.
-      % More threads only where the work pays for starting them.
+      % k - 1 rows so far at zero. More threads only where the work pays for
+      % starting them.
       j_comb = candidate_pairs(R, pos - 1, neg - 1, (k - 1) - (dim - 2), ...
                                threads_for(numel(pos) * numel(neg), 2^18, threads));
       n_comb = size(j_comb, 2);
       info.count_rejected = info.count_rejected + numel(pos) * numel(neg) - n_comb;
       if n_comb > 0
         t_screen = tic;
-        [R_tree, i_node, i_leaf] = pattern_tree(R, opt.leaf_size);
         adjacent = pair_screen(R, j_comb, R_tree, i_node, i_leaf, threads_for(n_comb, 512, threads));
         info.screen_time = info.screen_time + toc(t_screen);
-        if ~isempty(opt.save) && n_comb > info.largest
-          saved = struct('R', R, 'j_comb', j_comb, 'R_tree', R_tree, 'i_node', i_node, ...
-                         'i_leaf', i_leaf, 'adjacent', adjacent);
+        if numel(opt.save) > 0
+          saved = keep_largest(saved, numel(opt.save), ...
+                               struct('R', R, 'j_comb', j_comb, 'R_tree', R_tree, 'i_node', i_node, ...
+                                      'i_leaf', i_leaf, 'adjacent', adjacent));
         end
         info.pairs = info.pairs + n_comb;
         info.largest = max(info.largest, n_comb);
         j_comb = j_comb(:, adjacent ~= 0);
         info.adjacent = info.adjacent + size(j_comb, 2);
-        Y = ray_combine(a, X, j_comb);
+        Y = exactly(@() ray_combine(a, X, j_comb));
         S = bitor(R(:, j_comb(1, :) + 1), R(:, j_comb(2, :) + 1));
       end
     end
@@ -192,10 +209,29 @@ function [rays, info] = extreme_rays(A, varargin)
 
   rays = sortrows(X')';
   info.rays = size(rays, 2);
-  if ~isempty(opt.save)
-    write_instance(opt.save, saved);
+  for k = 1:numel(opt.save)
+    if k <= numel(saved)
+      write_instance(opt.save{k}, saved{k});
+    elseif k == 1
+      write_instance(opt.save{k}, []);   % no step screened any pair
+    end
   end
   info.time = toc(t_start);
+end
+
+function v = exactly(f)
+  % f(), with the plug-ins' errors about integers that do not fit told in
+  % the terms of this function.
+  try
+    v = f();
+  catch err
+    if ~isempty(strfind(err.message, 'beyond the int64 range')) || ...
+       ~isempty(strfind(err.message, 'beyond 256 bits'))
+      error('extreme_rays: the rays of this cone need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
+            err.message);
+    end
+    rethrow(err);
+  end
 end
 
 function t = threads_for(work, enough, threads)
@@ -262,6 +298,19 @@ function M = scale_rationals(M, name)
   M = p .* (L ./ q);
   if any(L >= 2^53) || any(abs(M(:)) >= 2^53)
     error('extreme_rays: the rows of %s need integers of 2^53 or more when scaled', name);
+  end
+end
+
+function saved = keep_largest(saved, count, step)
+  % The COUNT steps with the most candidate pairs so far, the largest first
+  % (the earlier step first among equals).
+  sizes = cellfun(@(s) size(s.j_comb, 2), saved);
+  at = find(sizes < size(step.j_comb, 2), 1);
+  if isempty(at)
+    at = numel(saved) + 1;
+  end
+  if at <= count
+    saved = [saved(1:at - 1), {step}, saved(at:min(end, count - 1))];
   end
 end
 

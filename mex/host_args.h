@@ -98,6 +98,18 @@ inline bool is_real_numeric_nonempty(const mxArray* a) {
   return is_numeric_class(mxGetClassID(a)) && is_real_full(a) && elements(a) > 0;
 }
 
+// A yes/no argument: the first element of a non-empty real numeric or
+// logical array, true when it is not zero. Ends the call with `message`
+// when there is no such element.
+inline bool flag(const mxArray* a, const char* message) {
+  if (mxGetClassID(a) == mxLOGICAL_CLASS) {
+    if (!is_real_full(a) || elements(a) == 0) fail(message);
+    return *data<std::uint8_t>(a) != 0;
+  }
+  if (!is_real_numeric_nonempty(a)) fail(message);
+  return first_value(a) != 0.0;
+}
+
 // The thread request in the first element of `n_threads`: a uint16 element as
 // it stands, any other real numeric class by its value clamped to 0..65535
 // (NaN counts as 0). Ends the call when there is no such element to read.

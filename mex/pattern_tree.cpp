@@ -1,4 +1,5 @@
 // [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size)
+// [R_tree, i_node, i_leaf, order] = pattern_tree(R, leaf_size, in_order)
 //
 // The pattern tree over the columns of the packed pattern matrix R (uint32,
 // one pattern per column) in the layout that pair_screen walks: R_tree holds
@@ -36,11 +37,13 @@ T* scratch(std::uint64_t count) {
 }  // namespace
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs != 1 && nrhs != 2) host::fail("One or two input arguments required . . .");
+  if (nrhs < 1 || nrhs > 3) host::fail("One to three input arguments required . . .");
   if (nlhs > 4) host::fail("At most four output arguments allowed . . .");
   const mxArray* R = prhs[0];
   if (!host::is_real_full_of(R, mxUINT32_CLASS)) host::fail("R must be a real uint32 matrix . . .");
-  const std::uint64_t leaf_size = nrhs == 2 ? leaf_size_of(prhs[1]) : 8;
+  const std::uint64_t leaf_size = nrhs >= 2 ? leaf_size_of(prhs[1]) : 8;
+  const bool in_order =
+      nrhs == 3 && host::flag(prhs[2], "in_order must be a non-empty real numeric or logical array . . .");
   const std::uint64_t M = host::rows(R), N = host::columns(R);
   // Skip targets are uint32 node numbers.
   if (bits::pattern_tree_max_nodes(N) > UINT32_MAX)
@@ -49,7 +52,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const std::uint64_t capacity = bits::pattern_tree_max_nodes(N);
   bits::pattern_tree_shape shape{scratch<std::uint64_t>(N), scratch<std::uint64_t>(capacity),
                                  scratch<std::uint64_t>(capacity), scratch<std::uint32_t>(capacity),
-                                 scratch<std::uint8_t>(capacity), 0};
+                                 scratch<std::uint8_t>(capacity), 0, in_order};
   const auto* columns = host::data<bits::word_view_t<std::uint32_t>>(R);
   bits::build_pattern_tree(columns, M, N, leaf_size, scratch<std::uint32_t>(32 * M),
                            scratch<std::uint64_t>(N), &shape);

@@ -3,6 +3,7 @@
 // their definitions.
 #include <omp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -100,13 +101,15 @@ TEST_P(CandidatePairs, SamePairsAsTheDefinitionInTheSameOrder) {
   });
 }
 
-// The tree builder: every column listed exactly once, nodes in preorder with
-// nested subtrees, node patterns the AND of their subtree's columns, leaves
-// within the leaf size unless their columns are all equal, and only
-// consecutive columns listed together.
+// The tree builder, in both layouts: every column listed exactly once,
+// nodes in preorder with nested subtrees, node patterns the AND of their
+// subtree's columns, leaves within the leaf size unless their columns are
+// all equal, and only consecutive columns listed together; the tree in
+// order is that of the columns in `order`, with one range per leaf.
 TEST(PatternTree, LayoutAndPatternsFollowTheirDefinitions) {
   std::mt19937_64 rng(5);
-  for (int trial = 0; trial < 60; ++trial) {
+  for (int trial = 0; trial < 120; ++trial) {
+    const bool in_order = trial % 2 == 1;
     const std::uint64_t M = rng() % 4, N = rng() % 300, leaf_size = 1 + rng() % 10;
     pattern_matrix R(M, N);
     testdata::fill_random(R, rng, 0.5);
@@ -115,7 +118,8 @@ TEST(PatternTree, LayoutAndPatternsFollowTheirDefinitions) {
     std::vector<std::uint64_t> order(N + 1), first(cap), last(cap), spare(N + 1);
     std::vector<std::uint32_t> skip(cap), counts(32 * M + 1);
     std::vector<std::uint8_t> lists(cap);
-    bits::pattern_tree_shape shape{order.data(), first.data(), last.data(), skip.data(), lists.data(), 0};
+    bits::pattern_tree_shape shape{order.data(), first.data(), last.data(), skip.data(), lists.data(),
+                                   0, in_order};
     const auto* words = reinterpret_cast<const bits::word_view_t<std::uint32_t>*>(R.data.data());
     bits::build_pattern_tree(words, M, N, leaf_size, counts.data(), spare.data(), &shape);
     const std::uint64_t n = shape.nodes;
@@ -123,6 +127,9 @@ TEST(PatternTree, LayoutAndPatternsFollowTheirDefinitions) {
     std::vector<std::uint32_t> i_node(n);
     std::vector<std::uint64_t> i_leaf(2 * n);
     bits::write_pattern_tree(words, M, shape, R_tree.data.data(), i_node.data(), i_leaf.data());
+    // The columns the tree names: those of R, or of R in `order`.
+    pattern_matrix C = R;
+    for (std::uint64_t p = 0; in_order && p < N; ++p) std::copy(R.column(order[p]), R.column(order[p] + 1), C.column(p));
 
     std::vector<std::uint32_t> scratch(n + 1);
     ASSERT_EQ(bits::check_tree_layout(i_node.data(), n, scratch.data()).fault, bits::tree_fault::none);
@@ -131,21 +138,26 @@ TEST(PatternTree, LayoutAndPatternsFollowTheirDefinitions) {
       std::vector<std::uint32_t> expected(M, 0xFFFFFFFFu);
       for (std::uint64_t m = l; m < i_node[l]; ++m)
         for (std::uint64_t c = i_leaf[2 * m]; c <= i_leaf[2 * m + 1]; ++c)
-          for (std::uint64_t r = 0; r < M; ++r) expected[r] &= R.column(c)[r];
+          for (std::uint64_t r = 0; r < M; ++r) expected[r] &= C.column(c)[r];
       ASSERT_EQ(std::vector<std::uint32_t>(R_tree.column(l), R_tree.column(l) + M), expected) << "node " << l;
-      if (i_leaf[2 * l] > i_leaf[2 * l + 1]) continue;
+      if (i_leaf[2 * l] > i_leaf[2 * l + 1]) {
+        ASSERT_FALSE(in_order && l + 1 == i_node[l]) << "a leaf in order lists its range";
+        continue;
+      }
       const std::uint64_t size = i_leaf[2 * l + 1] - i_leaf[2 * l] + 1;
       bool equal = true;
       for (std::uint64_t c = i_leaf[2 * l]; c <= i_leaf[2 * l + 1]; ++c) {
         ++listed[c];
-        equal = equal && std::equal(R.column(c), R.column(c) + M, R.column(i_leaf[2 * l]));
+        equal = equal && std::equal(C.column(c), C.column(c) + M, C.column(i_leaf[2 * l]));
       }
       // A listing node is a leaf, or a run of a leaf: within the leaf size
       // unless all its columns are equal.
       ASSERT_TRUE(size <= leaf_size || equal || l + 1 == i_node[l]) << "node " << l;
     }
     ASSERT_EQ(listed, std::vector<int>(N, 1));
-    for (std::uint64_t p = 0; p < N; ++p) ASSERT_LT(order[p], N);
+    std::vector<std::uint64_t> sorted(order.begin(), order.begin() + N);
+    std::sort(sorted.begin(), sorted.end());
+    for (std::uint64_t p = 0; p < N; ++p) ASSERT_EQ(sorted[p], p);
   }
 }
 

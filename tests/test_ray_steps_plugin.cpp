@@ -94,13 +94,20 @@ TEST_F(IntegerNullSpace, BasisPivotsAndWhatDoesNotFit) {
   array_ptr empty = i64(0, 2);
   EXPECT_EQ(harness::values<std::int64_t>(call(1, empty.get()).out()), (std::vector<std::int64_t>{1, 0, 0, 1}));
 
-  expect_error("One input argument required . . .", 1, M.get(), M.get());
+  array_ptr no = make(mxLOGICAL_CLASS, {1, 1}, std::vector<std::uint8_t>{0});
+  const auto pivots_only = call(2, M.get(), no.get());
+  EXPECT_EQ(standin::dims(pivots_only.out(0)), (std::vector<std::size_t>{3, 0}));
+  EXPECT_EQ(harness::values<double>(pivots_only.out(1)), (std::vector<double>{1}));
+  expect_error("One or two input arguments required . . .", 1, M.get(), M.get(), M.get());
   expect_error("At most two output arguments allowed . . .", 3, M.get());
   array_ptr d = f64(1, 1, {1});
   expect_error("M must be a real int64 matrix . . .", 1, d.get());
   const std::int64_t big = INT64_C(1) << 40;
   array_ptr wide = i64(2, 3, {big, 0, -1, big, 0, -1});
   expect_error("A null space basis entry is beyond the int64 range . . .", 1, wide.get());
+  EXPECT_FALSE(call(2, wide.get(), no.get()).failed);
+  array_ptr none = f64(0, 0);
+  expect_error("basis must be a non-empty real numeric or logical array . . .", 1, M.get(), none.get());
   // Dense rows of 60-bit entries: minors pass 256 bits within a few steps.
   std::vector<std::int64_t> dense(12 * 13);
   std::uint64_t s = 88172645463325252u;
@@ -168,11 +175,23 @@ TEST_F(PatternTree, TreeOutputsAndChecks) {
   array_ptr zero = f64(1, 1, {0});
   array_ptr half = f64(1, 1, {1.5});
   array_ptr d = f64(1, 6);
-  expect_error("One or two input arguments required . . .", 1);
+  array_ptr yes = make(mxLOGICAL_CLASS, {1, 1}, std::vector<std::uint8_t>{1});
+  const auto ordered = call(4, R.get(), two.get(), yes.get());
+  ASSERT_FALSE(ordered.failed) << ordered.message;
+  // The tree of R(:, order) = {5, 7, 12, 1, 3, 8}: the same nodes, every
+  // leaf one range of positions.
+  EXPECT_EQ(harness::values<std::uint32_t>(ordered.out(0)), harness::values<std::uint32_t>(o.out(0)));
+  EXPECT_EQ(harness::values<std::uint64_t>(ordered.out(2)),
+            (std::vector<std::uint64_t>{1, 0, 1, 0, 0, 1, 2, 2, 1, 0, 3, 4, 5, 5}));
+  EXPECT_EQ(harness::values<double>(ordered.out(3)), harness::values<double>(o.out(3)));
+
+  expect_error("One to three input arguments required . . .", 1);
   expect_error("At most four output arguments allowed . . .", 5, R.get());
   expect_error("R must be a real uint32 matrix . . .", 1, d.get(), zero.get());
   expect_error("leaf_size must be a positive whole number . . .", 1, R.get(), zero.get());
   expect_error("leaf_size must be a positive whole number . . .", 1, R.get(), half.get());
+  array_ptr none = f64(0, 0);
+  expect_error("in_order must be a non-empty real numeric or logical array . . .", 1, R.get(), two.get(), none.get());
 }
 
 }  // namespace

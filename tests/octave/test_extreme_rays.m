@@ -98,5 +98,8 @@ function test_extreme_rays()
   expect_error(@() extreme_rays(eye(2), 'order', 'random'), 'order must be ''lexmin'', ''lexmax'' or ''input''');
   huge = 2^40;
   expect_error(@() extreme_rays([huge 1 0; 0 huge 1; 1 0 huge; 1 1 1]), ...
-               'A null space basis entry is beyond the int64 range . . .');
+               'A null space basis entry is beyond the int64 range . . .)');
+  % (1, 2^40, 2^80) is a ray of this cone.
+  expect_error(@() extreme_rays([eye(3); huge -1 0; 0 huge -1]), ...
+               'A new ray has entries beyond the int64 range . . .)');
 end

@@ -42,9 +42,17 @@ function test_pattern_tree()
           expect_equal(reference_pair_screen(R, j_comb, R_tree, i_node, i_leaf), expected, [what ' walk']);
           expect_equal(pair_screen(R, j_comb, R_tree, i_node, i_leaf, two), expected, what);
 
-          % A tree over the columns in ORDER is as valid.
+          % A tree over the columns in ORDER is as valid, and so is the
+          % tree in order: every leaf one range of R(:, order).
           [T2, n2, l2] = pattern_tree(R(:, order), leaf_size);
           check_tree(R(:, order), T2, n2, l2, [what ' in order']);
+          [T3, n3, l3, order3] = pattern_tree(R, leaf_size, true);
+          expect_equal(order3, order, [what ' order in order']);
+          check_tree(R(:, order), T3, n3, l3, [what ' tree in order']);
+          inverse = zeros(1, N);
+          inverse(order) = 1:N;
+          j_ordered = uint32(reshape(inverse(double(j_comb) + 1), 2, []) - 1);
+          expect_equal(pair_screen(R(:, order), j_ordered, T3, n3, l3, two), expected, [what ' walk in order']);
         end
       end
     end
@@ -89,8 +97,9 @@ function test_pattern_tree()
   expect_equal(numel(pattern_tree(R, Inf)), M, 'one leaf');
 
   % Arguments.
-  expect_error(@() pattern_tree(), 'One or two input arguments required . . .');
-  expect_error(@() pattern_tree(R, 2, 3), 'One or two input arguments required . . .');
+  expect_error(@() pattern_tree(), 'One to three input arguments required . . .');
+  expect_error(@() pattern_tree(R, 2, 3, 4), 'One to three input arguments required . . .');
+  expect_error(@() pattern_tree(R, 2, []), 'in_order must be a non-empty real numeric or logical array . . .');
   expect_error(@() nthargout(5, @pattern_tree, R), 'At most four output arguments allowed . . .');
   expect_error(@() pattern_tree(double([1 2]), 2), 'R must be a real uint32 matrix . . .');
   expect_error(@() pattern_tree(uint32([1 2]), 0), 'leaf_size must be a positive whole number . . .');
