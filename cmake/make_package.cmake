@@ -1,27 +1,34 @@
-# cmake -DNAME=dir -DWORK_DIR=... -DARCHIVE=x.zip -DFILES="a|b" -DHELP_DIR=matlab
-#       -DREADME=README.md -P make_package.cmake
-# Assembles NAME/ (plug-ins, help files, USAGE.md) and packs it as ARCHIVE.
+# cmake -DNAME=dir -DWORK_DIR=... -DARCHIVE=x.zip -DFILES="a|b" [-DOCTAVE_FILES="c|d"]
+#       -DHELP_DIR=matlab -DREADME=README.md -P make_package.cmake
+# Assembles NAME/ (plug-ins, help files, USAGE.md; the Octave plug-ins and
+# the help files again in NAME/octave/) and packs it as ARCHIVE.
 cmake_minimum_required(VERSION 3.20)
 set(dir ${WORK_DIR}/${NAME})
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${dir})
 
-string(REPLACE "|" ";" files "${FILES}")
-foreach(file IN LISTS files)
-  if(NOT EXISTS ${file})
-    message(FATAL_ERROR "package: ${file} has not been built")
-  endif()
-  file(COPY ${file} DESTINATION ${dir})
-  get_filename_component(base ${file} NAME)
-  # The Linux plug-ins carry the build tree's library path; users' hosts
-  # supply libmx and libmex themselves.
-  if(base MATCHES "\\.mexa64$")
-    file(RPATH_REMOVE FILE ${dir}/${base})
-  endif()
-endforeach()
-
 file(GLOB help ${HELP_DIR}/*.m)
-file(COPY ${help} DESTINATION ${dir})
+# Copies the plug-ins listed in `list` (|-separated) and the help files to `to`.
+function(copy_plugins list to)
+  string(REPLACE "|" ";" files "${list}")
+  foreach(file IN LISTS files)
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "package: ${file} has not been built")
+    endif()
+    file(COPY ${file} DESTINATION ${to})
+    get_filename_component(base ${file} NAME)
+    # The Linux plug-ins carry the build tree's library path; users' hosts
+    # supply their libraries themselves.
+    if(base MATCHES "\\.(mexa64|mex)$")
+      file(RPATH_REMOVE FILE ${to}/${base})
+    endif()
+  endforeach()
+  file(COPY ${help} DESTINATION ${to})
+endfunction()
+copy_plugins("${FILES}" ${dir})
+if(OCTAVE_FILES)
+  copy_plugins("${OCTAVE_FILES}" ${dir}/octave)
+endif()
 
 # README.md from its usage heading up to the next heading of the same or a
 # higher level (lines inside fenced code blocks are not headings). The text is

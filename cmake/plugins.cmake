@@ -5,6 +5,10 @@
 #   GNU Octave      <build>/octave/NAME.mex       (when mkoctfile is found)
 #   MATLAB          <build>/matlab/NAME.<mexext>  (when FindMatlab finds MATLAB)
 # Each flavour's folder also gets the help file NAME.m, so it can go on the path as it is.
+# `cmake --install` copies each flavour's plug-ins, help files and plain
+# M-functions (bits_add_mfile) into a folder of its own under
+# <prefix>/bits_mex/: mexa64 (the stand-in flavour: the release files),
+# octave, matlab and, from the Windows cross build, mexw64.
 
 set(BITS_MEX_DIR ${CMAKE_CURRENT_SOURCE_DIR}/mex)
 set(BITS_HELP_DIR ${CMAKE_CURRENT_SOURCE_DIR}/matlab)
@@ -12,6 +16,7 @@ set(BITS_STANDIN_DIR ${CMAKE_BINARY_DIR}/standin)
 set(BITS_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
 set(BITS_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
 set(BITS_VERSION_SCRIPT ${BITS_MEX_DIR}/mexFunction.map)
+set(BITS_INSTALL_DIR ${PROJECT_NAME})
 
 # Our own declarations of the host API (mex/include/mex.h), for the plug-ins
 # of the release and the stand-in host; the Octave and MATLAB flavours take
@@ -102,6 +107,53 @@ function(bits_plugin_flags target)
   endif()
 endfunction()
 
+# The stand-in flavour's .mexa64 are the Linux files of the release: they
+# must load on every Linux that current MATLAB runs on, back to glibc 2.28
+# (RHEL 8), and need nothing but the host's libmx and libmex, libc and, for
+# OpenMP, libgomp. So:
+# - the glibc calls whose default versions are newer are bound to older ones
+#   (mex/glibc_baseline.h, included ahead of each source);
+# - they are compiled without C++ exceptions: they throw none, and the host's
+#   errors still unwind through them by their unwind tables, but OpenMP
+#   regions would otherwise ask for the C++ runtime's personality routine;
+# - libgcc's helpers (population count, 128-bit division) and anything of
+#   libstdc++ are linked in statically (the version script keeps them local).
+# tests/check_dependencies.cmake checks the result. Sanitizer builds are not
+# releases and keep the defaults.
+set(BITS_GLIBC_BASELINE OFF)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64"
+   AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT BITS_SANITIZE)
+  set(BITS_GLIBC_BASELINE ON)
+endif()
+function(bits_glibc_baseline target)
+  target_compile_options(${target} PRIVATE -include ${BITS_MEX_DIR}/glibc_baseline.h -fno-exceptions)
+  target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+endfunction()
+
+# The folders under <prefix>/bits_mex that `cmake --install` fills: one per
+# flavour built (the stand-in flavour's is named after its file extension).
+function(bits_install_folders out)
+  string(SUBSTRING ${BITS_PLUGIN_SUFFIX} 1 -1 folders)
+  if(BITS_HAVE_OCTAVE)
+    list(APPEND folders octave)
+  endif()
+  if(BITS_HAVE_MATLAB)
+    list(APPEND folders matlab)
+  endif()
+  if(BITS_HAVE_WINDOWS)
+    list(APPEND folders mexw64)
+  endif()
+  set(${out} ${folders} PARENT_SCOPE)
+endfunction()
+
+# Installs `files` (help files, M-functions) into every flavour's folder.
+function(bits_install_beside_plugins)
+  bits_install_folders(folders)
+  foreach(folder ${folders})
+    install(FILES ${ARGN} DESTINATION ${BITS_INSTALL_DIR}/${folder})
+  endforeach()
+endfunction()
+
 # bits_add_plugin(NAME [SERIAL] [LIBS lib...]) builds mex/NAME.cpp in every flavour.
 # SERIAL: the plug-in runs on the calling thread only and gets no OpenMP runtime.
 function(bits_add_plugin name)
@@ -118,6 +170,17 @@ function(bits_add_plugin name)
   set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ${BITS_PLUGIN_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
   set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)
+  # What the Octave package's Makefile needs to know (cmake/octave_package.cmake).
+  set_target_properties(${name}_standin PROPERTIES BITS_SERIAL ${ARG_SERIAL} BITS_LIBS "${ARG_LIBS}")
+  if(BITS_GLIBC_BASELINE)
+    bits_glibc_baseline(${name}_standin)
+  endif()
+  string(SUBSTRING ${BITS_PLUGIN_SUFFIX} 1 -1 standin_folder)
+  install(TARGETS ${name}_standin LIBRARY DESTINATION ${BITS_INSTALL_DIR}/${standin_folder})
+  bits_install_beside_plugins(${help})
+  if(BITS_HAVE_WINDOWS)
+    install(FILES ${BITS_WINDOWS_DIR}/standin/${name}.mexw64 DESTINATION ${BITS_INSTALL_DIR}/mexw64)
+  endif()
 
   if(BITS_HAVE_OCTAVE)
     add_library(${name}_octave MODULE ${src})
@@ -129,6 +192,7 @@ function(bits_add_plugin name)
     configure_file(${help} ${BITS_OCTAVE_DIR}/${name}.m COPYONLY)
     add_dependencies(octave_plugins ${name}_octave)
     set_property(GLOBAL APPEND PROPERTY BITS_OCTAVE_PLUGINS ${name}_octave)
+    install(TARGETS ${name}_octave LIBRARY DESTINATION ${BITS_INSTALL_DIR}/octave)
   endif()
 
   if(BITS_HAVE_MATLAB)
@@ -137,5 +201,21 @@ function(bits_add_plugin name)
     set_target_properties(${name}_matlab PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR}
                           RUNTIME_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR})
     configure_file(${help} ${BITS_MATLAB_DIR}/${name}.m COPYONLY)
+    install(TARGETS ${name}_matlab LIBRARY DESTINATION ${BITS_INSTALL_DIR}/matlab
+                                   RUNTIME DESTINATION ${BITS_INSTALL_DIR}/matlab)
   endif()
+endfunction()
+
+# bits_add_mfile(NAME): the plain MATLAB/Octave function matlab/NAME.m, which
+# goes beside the plug-ins of every flavour.
+function(bits_add_mfile name)
+  set(mfile ${BITS_HELP_DIR}/${name}.m)
+  if(BITS_HAVE_OCTAVE)
+    configure_file(${mfile} ${BITS_OCTAVE_DIR}/${name}.m COPYONLY)
+  endif()
+  if(BITS_HAVE_MATLAB)
+    configure_file(${mfile} ${BITS_MATLAB_DIR}/${name}.m COPYONLY)
+  endif()
+  bits_install_beside_plugins(${mfile})
+  set_property(GLOBAL APPEND PROPERTY BITS_MFILES ${name})
 endfunction()

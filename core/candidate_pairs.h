@@ -19,6 +19,7 @@
 #ifndef BITS_CORE_CANDIDATE_PAIRS_H
 #define BITS_CORE_CANDIDATE_PAIRS_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/packed_patterns.h"
@@ -53,11 +54,12 @@ inline std::uint64_t union_size(const word_view_t<word_t>* P, const word_view_t<
 inline simd_isa candidate_pairs_path(simd_isa isa) {
 #if BITS_SIMD_DISPATCH
   if (isa == simd_isa::avx512) {
-    static const bool has_popcount = [] {
+    static std::atomic<int> has_popcount{-1};
+    const int popcount = kept_answer(has_popcount, [] {
       __builtin_cpu_init();
-      return __builtin_cpu_supports("avx512vpopcntdq") != 0;
-    }();
-    return has_popcount ? simd_isa::avx512 : simd_isa::avx2;
+      return __builtin_cpu_supports("avx512vpopcntdq") != 0 ? 1 : 0;
+    });
+    return popcount ? simd_isa::avx512 : simd_isa::avx2;
   }
   return isa;
 #else

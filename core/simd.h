@@ -13,6 +13,7 @@
 #ifndef BITS_CORE_SIMD_H
 #define BITS_CORE_SIMD_H
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -69,18 +70,34 @@ inline simd_isa capped_simd_isa(simd_isa cpu, const char* request) {
   return cap;
 }
 
+// An answer about the process (what the processor runs, what BITS_SIMD
+// asks for), worked out by `find` (a value >= 0) the first time and kept in
+// `slot`, which starts at -1. An atomic rather than a static with a run-time
+// initializer: such a static needs the C++ runtime's guard functions, and
+// the release plug-ins link no C++ runtime. Threads that ask at the same time
+// before the first answer is kept each work it out, and come to the same one.
+template <typename find_t>
+inline int kept_answer(std::atomic<int>& slot, find_t find) {
+  int answer = slot.load(std::memory_order_relaxed);
+  if (answer < 0) {
+    answer = find();
+    slot.store(answer, std::memory_order_relaxed);
+  }
+  return answer;
+}
+
 // The widest instruction set that this processor and its operating system
 // run (the builtin checks that the OS saves the vector registers, too), found
 // once per process. Always scalar in a build without vector code.
 inline simd_isa cpu_simd_isa() {
 #if BITS_SIMD_DISPATCH
-  static const simd_isa detected = [] {
+  static std::atomic<int> detected{-1};
+  return static_cast<simd_isa>(kept_answer(detected, [] {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return simd_isa::avx512;
-    if (__builtin_cpu_supports("avx2")) return simd_isa::avx2;
-    return simd_isa::scalar;
-  }();
-  return detected;
+    if (__builtin_cpu_supports("avx512f")) return static_cast<int>(simd_isa::avx512);
+    if (__builtin_cpu_supports("avx2")) return static_cast<int>(simd_isa::avx2);
+    return static_cast<int>(simd_isa::scalar);
+  }));
 #else
   return simd_isa::scalar;
 #endif
@@ -89,8 +106,10 @@ inline simd_isa cpu_simd_isa() {
 // The path the kernels take in this process: the processor's, capped by
 // BITS_SIMD. The entries ask once per call and hand it to the kernels.
 inline simd_isa best_simd_isa() {
-  static const simd_isa chosen = capped_simd_isa(cpu_simd_isa(), std::getenv("BITS_SIMD"));
-  return chosen;
+  static std::atomic<int> chosen{-1};
+  return static_cast<simd_isa>(kept_answer(chosen, [] {
+    return static_cast<int>(capped_simd_isa(cpu_simd_isa(), std::getenv("BITS_SIMD")));
+  }));
 }
 
 // The run-time choice of a kernel, made once per call: runs
