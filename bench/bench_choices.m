@@ -10,7 +10,7 @@ function bench_choices(repeat)
   cones = benchmark_cones('all');
   orders = {'lexmin', 'lexmax', 'input'};
   leaves = [4 8 16 32 64];
-  printf('\n## extreme_rays: order of the rows (leaf size 16), seconds and candidate pairs\n\n');
+  printf('\n## extreme_rays: order of the rows (leaf size 64), seconds and candidate pairs\n\n');
   printf('| cone | %s |\n|---|%s\n', strjoin(orders, ' | '), repmat('---|', 1, numel(orders)));
   for c = cones
     printf('| %s |', c.name);

@@ -41,7 +41,7 @@ function [rays, info] = extreme_rays(A, varargin)
 %     'order'       the order in which the rows of A are added: 'lexmin'
 %                   (default: rows in ascending lexicographic order),
 %                   'lexmax' (descending) or 'input' (as given)
-%     'leaf_size'   leaf size of the pattern trees (default 16)
+%     'leaf_size'   leaf size of the pattern trees (default 64)
 %     'save'        file name: writes the pattern matrix, candidate pairs,
 %                   tree and flags of the step with the most candidate pairs
 %                   to this file and flushes it to disk (DISK_SYNC); format
@@ -80,7 +80,7 @@ function [rays, info] = extreme_rays(A, varargin)
 %   RAY_COMBINE, INTEGER_NULL_SPACE, DISK_SYNC.
 
   t_start = tic;
-  opt = struct('equalities', [], 'threads', [], 'order', 'lexmin', 'leaf_size', 16, 'save', '');
+  opt = struct('equalities', [], 'threads', [], 'order', 'lexmin', 'leaf_size', 64, 'save', '');
   if mod(numel(varargin), 2) ~= 0
     error('extreme_rays: options come as name, value pairs');
   end
