@@ -96,8 +96,12 @@ function(bits_plugin_flags target)
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
                                              VISIBILITY_INLINES_HIDDEN ON PREFIX "")
   if(NOT WIN32 AND NOT APPLE)
-    target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}"
-                                          "LINKER:--no-undefined")
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}")
+    # Clang links the sanitizer and libFuzzer runtimes into the executable
+    # only, so a sanitized plug-in leaves their symbols for the loader.
+    if(NOT (BITS_SANITIZE OR BITS_FUZZ) OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+    endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${BITS_VERSION_SCRIPT})
   elseif(WIN32 AND NOT MSVC)
     # The export list is fixed by a module definition file: mexFunction only,

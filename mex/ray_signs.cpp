@@ -23,7 +23,9 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(k), static_cast<mwSize>(n),
                                        mxINT8_CLASS, mxREAL);
   plhs[0] = out;
-  if (k == 0 || n == 0) return;
+  // Rays without entries (d = 0): every product is the empty sum, 0, and A
+  // may have no data block at all.
+  if (k == 0 || n == 0 || d == 0) return;
   bits::ray_signs_kernel(host::data<std::int64_t>(A), k, host::data<std::int64_t>(X), d,
                          static_cast<std::int64_t>(n), static_cast<std::int8_t*>(mxGetData(out)));
 }

@@ -75,6 +75,27 @@ std::vector<index_t> random_indices(std::size_t n, std::uint64_t columns, std::m
   return idx;
 }
 
+// The count test written plainly: every pair (p, q) of a column named in
+// pos and one named in neg, in that order, whose union has at most max_union
+// bits, as 0-based column pairs.
+template <typename index_t>
+std::vector<std::uint32_t> reference_pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
+                                           const std::vector<index_t>& neg, std::uint64_t max_union) {
+  std::vector<std::uint32_t> j_comb;
+  for (index_t p : pos)
+    for (index_t q : neg) {
+      const std::uint64_t a = std::uint64_t(p), b = std::uint64_t(q);
+      std::uint64_t bits_set = 0;
+      for (std::uint64_t r = 0; r < R.rows; ++r)
+        for (int k = 0; k < 32; ++k) bits_set += ((R.column(a)[r] | R.column(b)[r]) >> k) & 1u;
+      if (bits_set <= max_union) {
+        j_comb.push_back(static_cast<std::uint32_t>(a));
+        j_comb.push_back(static_cast<std::uint32_t>(b));
+      }
+    }
+  return j_comb;
+}
+
 }  // namespace testdata
 
 #endif

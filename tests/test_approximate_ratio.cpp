@@ -11,53 +11,18 @@
 #include <gtest/gtest.h>
 
 #include "core/approximate_ratio.h"
+#include "tests/ratio_reference.h"
 
 namespace {
 
 using bits::approximate_ratio;
+using testdata::reference_ratio;
+using testdata::reference_result;
 
 const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double pi = 3.141592653589793;
 const double e = 2.718281828459045;
-
-// The expansion written out with the textbook recurrences over arrays of
-// partial quotients and convergents: h[k] / g[k] is convergent k, with
-// h[-1] = 1, g[-1] = 0. Also reports how many steps (partial quotients after
-// a0) were taken.
-struct reference_result {
-  double p, q;
-  int steps;
-};
-
-reference_result reference_ratio(double x, double tol) {
-  double a[50], rem[50], h[51], g[51];  // h[k + 1], g[k + 1] hold convergent k
-  h[0] = 1.0;
-  g[0] = 0.0;
-  a[0] = std::floor(x);
-  rem[0] = x - a[0];
-  h[1] = a[0];
-  g[1] = 1.0;
-  if (rem[0] > tol) {
-    int k = 0;
-    double error = tol + 1.0;
-    while (error > tol && k + 1 < 50) {
-      ++k;
-      const double t = 1.0 / rem[k - 1];
-      a[k] = std::floor(t);
-      rem[k] = t - a[k];
-      const double ah = a[k] * h[k];
-      const double ag = a[k] * g[k];
-      h[k + 1] = ah + h[k - 1];
-      g[k + 1] = ag + g[k - 1];
-      const double value = h[k + 1] / g[k + 1];
-      error = std::fabs(value - x);
-    }
-    if (rem[k] >= 0.5) return {h[k + 1] + h[k], g[k + 1] + g[k], k};
-    return {h[k + 1], g[k + 1], k};
-  }
-  return {a[0], 1.0, 0};
-}
 
 std::uint64_t bits_of(double v) {
   std::uint64_t b;

@@ -20,6 +20,7 @@
 namespace {
 
 using testdata::pattern_matrix;
+using testdata::reference_pairs;
 
 // The pairs as the two runs of the kernel give them, on `threads` threads.
 template <typename index_t>
@@ -50,24 +51,6 @@ std::vector<std::uint32_t> candidate_pairs(const pattern_matrix& R, const std::v
                                                     offsets.data(), j_comb.data(), block, isa);
   };
   if (bits::uses_wide_words(R.rows)) run(std::uint64_t{}); else run(std::uint32_t{});
-  return j_comb;
-}
-
-template <typename index_t>
-std::vector<std::uint32_t> reference_pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
-                                           const std::vector<index_t>& neg, std::uint64_t max_union) {
-  std::vector<std::uint32_t> j_comb;
-  for (index_t p : pos)
-    for (index_t q : neg) {
-      const std::uint64_t a = std::uint64_t(p), b = std::uint64_t(q);
-      std::uint64_t bits_set = 0;
-      for (std::uint64_t r = 0; r < R.rows; ++r)
-        for (int k = 0; k < 32; ++k) bits_set += ((R.column(a)[r] | R.column(b)[r]) >> k) & 1u;
-      if (bits_set <= max_union) {
-        j_comb.push_back(static_cast<std::uint32_t>(a));
-        j_comb.push_back(static_cast<std::uint32_t>(b));
-      }
-    }
   return j_comb;
 }
 

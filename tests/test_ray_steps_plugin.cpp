@@ -36,6 +36,11 @@ TEST_F(RaySigns, ExactSignsAndChecks) {
   EXPECT_EQ(harness::values<std::int8_t>(o.out()), (std::vector<std::int8_t>{1, -1, -1, 0}));
   array_ptr none = i64(3, 0);
   EXPECT_EQ(standin::dims(call(1, A.get(), none.get()).out()), (std::vector<std::size_t>{2, 0}));
+  // Rays of no entries: every sign is 0 (A has no data block to read).
+  array_ptr A0 = i64(2, 0), X0 = i64(0, 3);
+  const auto zero = call(1, A0.get(), X0.get());
+  ASSERT_FALSE(zero.failed) << zero.message;
+  EXPECT_EQ(harness::values<std::int8_t>(zero.out()), std::vector<std::int8_t>(6, 0));
 
   array_ptr d = f64(3, 2);
   expect_error("Two input arguments required . . .", 1, A.get());
