@@ -90,18 +90,22 @@ if(BITS_BUILD_MATLAB)
   endif()
 endif()
 
+# clang links a sanitizer's (and libFuzzer's) run-time library into the
+# program only, not into shared objects: a sanitized plug-in leaves its calls
+# to the program that loads it, so it cannot be linked with --no-undefined.
+set(BITS_NO_UNDEFINED "LINKER:--no-undefined")
+if((BITS_SANITIZE OR BITS_FUZZ) AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  set(BITS_NO_UNDEFINED "")
+endif()
+
 function(bits_plugin_flags target)
   # plugin_openmp comes from bits_add_plugin: the OpenMP target, or empty.
   target_link_libraries(${target} PRIVATE bits_core ${plugin_openmp} ${CMAKE_DL_LIBS} ${ARGN})
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
                                              VISIBILITY_INLINES_HIDDEN ON PREFIX "")
   if(NOT WIN32 AND NOT APPLE)
-    target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}")
-    # Clang links the sanitizer and libFuzzer runtimes into the executable
-    # only, so a sanitized plug-in leaves their symbols for the loader.
-    if(NOT (BITS_SANITIZE OR BITS_FUZZ) OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-      target_link_options(${target} PRIVATE "LINKER:--no-undefined")
-    endif()
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${BITS_VERSION_SCRIPT}"
+                                          ${BITS_NO_UNDEFINED})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${BITS_VERSION_SCRIPT})
   elseif(WIN32 AND NOT MSVC)
     # The export list is fixed by a module definition file: mexFunction only,
