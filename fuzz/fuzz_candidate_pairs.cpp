@@ -6,42 +6,13 @@
 #include <random>
 #include <vector>
 
-#include "core/candidate_pairs.h"
 #include "core/simd.h"
 #include "fuzz/fuzz_input.h"
-#include "tests/pattern_data.h"
+#include "tests/candidate_pairs_run.h"
 
 namespace {
 
 using testdata::pattern_matrix;
-
-template <typename word_t, typename index_t>
-std::vector<std::uint32_t> pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
-                                 const std::vector<index_t>& neg, std::uint64_t max_union,
-                                 bits::simd_isa isa, int threads) {
-  const std::int64_t n_pos = static_cast<std::int64_t>(pos.size());
-  std::vector<std::uint64_t> counts(pos.size()), offsets(pos.size());
-  std::vector<std::uint32_t> scratch(bits::candidate_scratch_elements(R.rows, pos.size(), neg.size(), isa));
-  void* block = scratch.empty() ? nullptr : scratch.data();
-  const auto view = bits::make_view<word_t>(R.data.data(), R.rows, R.cols);
-#pragma omp parallel num_threads(threads)
-  bits::scan_candidate_pairs<word_t, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
-                                                       view.words_per_column, max_union, counts.data(),
-                                                       nullptr, nullptr, block, isa);
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < pos.size(); ++i) {
-    offsets[i] = total;
-    total += counts[i];
-  }
-  std::vector<std::uint32_t> j_comb(2 * total + 2, 0xFFFFFFFFu);
-#pragma omp parallel num_threads(threads)
-  bits::scan_candidate_pairs<word_t, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
-                                                       view.words_per_column, max_union, counts.data(),
-                                                       offsets.data(), j_comb.data(), block, isa);
-  FUZZ_CHECK(j_comb[2 * total] == 0xFFFFFFFFu && j_comb[2 * total + 1] == 0xFFFFFFFFu);
-  j_comb.resize(2 * total);
-  return j_comb;
-}
 
 template <typename index_t>
 void check(fuzzin::reader& in, const pattern_matrix& R, int threads) {
@@ -58,7 +29,10 @@ void check(fuzzin::reader& in, const pattern_matrix& R, int threads) {
   auto run = [&](auto word) {
     using W = decltype(word);
     for (bits::simd_isa isa : {bits::simd_isa::scalar, bits::simd_isa::avx2, bits::simd_isa::avx512})
-      if (isa <= bits::cpu_simd_isa()) FUZZ_CHECK((pairs<W>(R, pos, neg, max_union, isa, threads) == expected));
+      if (isa <= bits::cpu_simd_isa()) {
+        const auto got = testdata::run_candidate_pairs<W>(R, pos, neg, max_union, isa, threads);
+        FUZZ_CHECK(!got.wrote_past_end && got.j_comb == expected);
+      }
   };
   if (bits::uses_wide_words(R.rows)) run(std::uint64_t{}); else run(std::uint32_t{});
 }

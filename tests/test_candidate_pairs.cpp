@@ -14,7 +14,7 @@
 #include "core/candidate_pairs.h"
 #include "core/pattern_tree.h"
 #include "core/tree_adjacency.h"
-#include "tests/pattern_data.h"
+#include "tests/candidate_pairs_run.h"
 #include "tests/test_params.h"
 
 namespace {
@@ -27,31 +27,11 @@ template <typename index_t>
 std::vector<std::uint32_t> candidate_pairs(const pattern_matrix& R, const std::vector<index_t>& pos,
                                            const std::vector<index_t>& neg, std::uint64_t max_union,
                                            bits::simd_isa isa, int threads) {
-  const std::int64_t n_pos = static_cast<std::int64_t>(pos.size());
-  std::vector<std::uint64_t> counts(pos.size()), offsets(pos.size());
-  std::vector<std::uint32_t> scratch(bits::candidate_scratch_elements(R.rows, pos.size(), neg.size(), isa));
-  void* block = scratch.empty() ? nullptr : scratch.data();
-  std::vector<std::uint32_t> j_comb;
-  auto run = [&](auto word) {
-    using W = decltype(word);
-    const auto view = bits::make_view<W>(R.data.data(), R.rows, R.cols);
-#pragma omp parallel num_threads(threads)
-    bits::scan_candidate_pairs<W, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
-                                                    view.words_per_column, max_union, counts.data(),
-                                                    nullptr, nullptr, block, isa);
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < pos.size(); ++i) {
-      offsets[i] = total;
-      total += counts[i];
-    }
-    j_comb.assign(2 * total, 0xFFFFFFFFu);
-#pragma omp parallel num_threads(threads)
-    bits::scan_candidate_pairs<W, index_t, index_t>(pos.data(), n_pos, neg.data(), neg.size(), view,
-                                                    view.words_per_column, max_union, counts.data(),
-                                                    offsets.data(), j_comb.data(), block, isa);
-  };
-  if (bits::uses_wide_words(R.rows)) run(std::uint64_t{}); else run(std::uint32_t{});
-  return j_comb;
+  const auto got = bits::uses_wide_words(R.rows)
+                       ? testdata::run_candidate_pairs<std::uint64_t>(R, pos, neg, max_union, isa, threads)
+                       : testdata::run_candidate_pairs<std::uint32_t>(R, pos, neg, max_union, isa, threads);
+  EXPECT_FALSE(got.wrote_past_end);
+  return got.j_comb;
 }
 
 class CandidatePairs : public testpaths::path_test {};
