@@ -4,9 +4,10 @@ function r = peer_rays(tool, A, B, timeout_seconds)
   % with one thread, normaliz -x=1), 'lrs' (lrslib) or 'cdd' (cddlib's
   % cddexec_gmp --rep). Fields of R: rays (d x n double, each column coprime
   % integers, columns sorted as sortrows sorts them), seconds (wall time of
-  % the process, its start included), peak_mb (its peak memory from
-  % /usr/bin/time, NaN without it) and done (false when the program failed
-  % or ran past TIMEOUT_SECONDS, default 600).
+  % the process, its start included), cpu_seconds and peak_mb (its user
+  % plus system time and its peak memory, from /usr/bin/time; NaN without
+  % it) and done (false when the program failed or ran past
+  % TIMEOUT_SECONDS, default 600).
   if nargin < 3
     B = [];
   end
@@ -31,18 +32,23 @@ function r = peer_rays(tool, A, B, timeout_seconds)
   end
   timer = '';
   if exist('/usr/bin/time', 'file')
-    timer = sprintf('/usr/bin/time -f "%%M" -o %s.time', base);
+    timer = sprintf('/usr/bin/time -f "%%M %%U %%S" -o %s.time', base);
   end
   started = tic;
   status = system(sprintf('timeout %d %s sh -c ''%s'' > %s.stdout 2> /dev/null', ...
                           timeout_seconds, timer, command, base));
-  r = struct('rays', [], 'seconds', toc(started), 'peak_mb', NaN, 'done', status == 0);
+  r = struct('rays', [], 'seconds', toc(started), 'cpu_seconds', NaN, 'peak_mb', NaN, 'done', status == 0);
   if ~r.done
     r.seconds = Inf;
+    r.cpu_seconds = Inf;
     return;
   end
   if ~isempty(timer)
-    r.peak_mb = sscanf(fileread([base '.time']), '%f')(end) / 1024;
+    % The last line: /usr/bin/time may print a status line before it.
+    lines = strsplit(strtrim(fileread([base '.time'])), "\n");
+    v = sscanf(lines{end}, '%f');
+    r.peak_mb = v(1) / 1024;
+    r.cpu_seconds = v(2) + v(3);
   end
   if strcmp(tool, 'normaliz')
     r.rays = normaliz_rays([base '.out'], size(A, 2));
