@@ -6,17 +6,16 @@ function bench_cones(results_file, timeout_seconds, selection)
   % CPU time (user + system) and peak memory; extreme_rays runs in a fresh
   % Octave (also under /usr/bin/time, for the memory) that, after a warm-up
   % call, times it with cputime with one thread and with tic/toc with one
-  % thread and with two, alternately, twice each (the smaller of each pair
-  % counts). A run of a second or more is shown by its CPU time, which other
-  % work on the machine inflates least; a shorter one by its wall time (the
-  % CPU time of /usr/bin/time counts in hundredths). The thread ratio is by
-  % the wall clock. Every
-  % ray set is checked against Normaliz's, ray for ray. Prints a Markdown
-  % table and, given RESULTS_FILE, puts it there between the lines
-  % "<!-- cones:begin -->" and "<!-- cones:end -->". A peer that takes
-  % longer than TIMEOUT_SECONDS (default 600) of wall time is stopped and
-  % shown as "> T s". SELECTION: 'all' (default), 'test', or a cell array of
-  % cone names.
+  % thread and with two, alternately, three times each (the smallest of each
+  % three counts). A run of a second or more is shown by its CPU time, which
+  % other work on the machine inflates least; a shorter one by its wall time
+  % (the CPU time of /usr/bin/time counts in hundredths). The thread ratio
+  % is by the wall clock. Every ray set is checked against Normaliz's, ray
+  % for ray. Prints a Markdown table and, given RESULTS_FILE, puts it there
+  % between the lines "<!-- cones:begin -->" and "<!-- cones:end -->". A
+  % peer that takes longer than TIMEOUT_SECONDS (default 600) of wall time
+  % is stopped and shown as "> T s". SELECTION: 'all' (default), 'test', or
+  % a cell array of cone names.
   if nargin < 2 || isempty(timeout_seconds)
     timeout_seconds = 600;
   end
@@ -66,11 +65,11 @@ end
 
 function r = run_ours(base, plugins)
   % extreme_rays in a fresh Octave under /usr/bin/time: a warm-up call, then
-  % one thread and two threads alternately, twice each.
+  % one thread and two threads alternately, three times each.
   script = sprintf(['addpath(''%s''); c = load(''%s.mat''); ' ...
                     'er = @(n) extreme_rays(c.A, ''equalities'', c.B, ''threads'', n); er(1); ' ...
                     'cpu = Inf; wall = [Inf Inf]; ' ...
-                    'for k = [1 2 1 2], t0 = cputime(); tic; rays = er(k); wall(k) = min(wall(k), toc); ' ...
+                    'for k = [1 2 1 2 1 2], t0 = cputime(); tic; rays = er(k); wall(k) = min(wall(k), toc); ' ...
                     'if k == 1, cpu = min(cpu, cputime() - t0); end, end; ' ...
                     'save(''-binary'', ''%s.ours'', ''rays'', ''cpu'', ''wall'');'], plugins, base, base);
   status = system(sprintf('/usr/bin/time -f "%%M" -o %s.time octave-cli --no-gui --norc --quiet --eval "%s"', ...
