@@ -82,6 +82,18 @@ function test_extreme_rays()
   expect_equal(pair_screen(s.R, s.j_comb, s.R_tree, s.i_node, s.i_leaf, uint16(2)), ...
                s.adjacent, 'saved flags');
   expect_equal(s.adjacent, reference_adjacent(s.R, s.j_comb), 'saved flags, exhaustive');
+  % k names: the k largest steps, largest first, the first one as above;
+  % names beyond the number of steps stay unwritten.
+  files = arrayfun(@(k) [tempname() '.bin'], 1:3, 'UniformOutput', false);
+  cleanup_k = onCleanup(@() cellfun(@unlink, files));
+  [~, info3] = extreme_rays(cones(end - 4).A, 'save', files);
+  sizes = cellfun(@(f) size(read_screen_instance(f).j_comb, 2), files);
+  expect_equal(isequal(read_screen_instance(files{1}), s) && issorted(fliplr(sizes)) && sizes(3) > 0, ...
+               true, 'three largest steps');
+  expect_equal(info3.largest, info.largest, 'same run');
+  few = [tempname() '.bin'];
+  extreme_rays([1 1 0; 1 -1 0; 1 0 1; 1 0 -1], 'save', {files{1}, few});
+  expect_equal(exist(few, 'file'), 0, 'a step too few: no second file');
 
   % Small and empty cones.
   expect_equal(extreme_rays([eye(2); -1 -1]), zeros(2, 0, 'int64'), 'only the origin');
