@@ -21,27 +21,36 @@ function [rays, info] = extreme_rays(A, varargin)
 %   pointed (contain no line): [A; B] must have full column rank.
 %
 %   Method: start from the simplicial cone of n - rank(B) rows of A that are
-%   independent of each other and of B, then add the other rows of A one at
-%   a time. Every ray's support (the rows added so far on which it is
-%   strictly positive) is kept as a packed uint32 bit pattern, one column of
-%   a pattern matrix R per ray. For each new row a: RAY_SIGNS gives the side
-%   of every ray; PATTERN_TREE builds a tree of all current rays, which are
-%   then kept in the order of its leaves; CANDIDATE_PAIRS gives the pairs of
-%   a ray with a*x > 0 and one with a*x < 0 whose supports together miss at
-%   least n - rank(B) - 2 of the rows so far (the count test); PAIR_SCREEN,
-%   over the tree, keeps the pairs whose union of supports holds no other
-%   ray's support (the pairs that span a 2-face); RAY_COMBINE makes the new
-%   ray of each such pair on a*x = 0; and the rays with a*x < 0 are dropped.
-%   The initial rays come from INTEGER_NULL_SPACE.
+%   independent of each other and of B (its rays from INTEGER_NULL_SPACE),
+%   then add the other rows of A one at a time, all in one call of
+%   ENUMERATE_RAYS. Every ray's support (the rows added so far on which it
+%   is strictly positive) is kept as a bit pattern. For each new row a, the
+%   pairs of a ray with a*x > 0 and one with a*x < 0 whose supports
+%   together miss at least n - rank(B) - 2 of the rows so far (the count
+%   test) and hold no other ray's support (adjacency: they span a 2-face)
+%   give the new rays on a*x = 0, and the rays with a*x < 0 are dropped.
+%   Pattern trees over the rays of each side prune the pairs, and over all
+%   rays the search for a third support; the pairs are screened as they are
+%   found and never stored, so a step needs memory for its rays and the new
+%   ones only, whatever the number of candidate pairs. With 'save', the
+%   steps run one plug-in at a time instead (RAY_SIGNS, PATTERN_TREE,
+%   CANDIDATE_PAIRS, PAIR_SCREEN, RAY_COMBINE), so that the candidate pairs
+%   of the largest steps can be written out whole.
 %
 %   Options (name, value)
 %     'equalities'  B, with as many columns as A (default: none)
-%     'threads'     threads for CANDIDATE_PAIRS and PAIR_SCREEN (default:
-%                   the processor count)
+%     'threads'     OpenMP threads (default: the processor count)
 %     'order'       the order in which the rows of A are added: 'lexmin'
 %                   (default: rows in ascending lexicographic order),
-%                   'lexmax' (descending) or 'input' (as given)
+%                   'lexmax' (descending), 'input' (as given) or
+%                   'fewestpairs' (at each step the row with the fewest
+%                   pairs of opposite signs; not with 'save')
 %     'leaf_size'   leaf size of the pattern trees (default 64)
+%     'progress'    true: print one line per step (default false)
+%     'memory'      memory budget in bytes for a step's rays, new rays and
+%                   pattern trees (default: 90% of the physical memory); a
+%                   step that needs more ends the call with an error that
+%                   names the step and what it needs
 %     'save'        file name: writes the pattern matrix, candidate pairs,
 %                   tree and flags of the step with the most candidate pairs
 %                   to this file and flushes it to disk (DISK_SYNC); format
@@ -50,11 +59,12 @@ function [rays, info] = extreme_rays(A, varargin)
 %                   largest first (fewer files when there are fewer steps).
 %
 %   INFO fields: rays (number found), dimension (n - rank(B)), steps (rows
-%   added after the initial ones), pairs (candidate pairs screened by
-%   PAIR_SCREEN in all), adjacent (pairs found adjacent), count_rejected
+%   added after the initial ones), pairs (candidate pairs screened for
+%   adjacency in all), adjacent (pairs found adjacent), count_rejected
 %   (pairs that failed the count test), largest (most candidate pairs in one
 %   step), max_rays (most rays held at once), time (seconds in all),
-%   screen_time (seconds in PATTERN_TREE and PAIR_SCREEN).
+%   screen_time (seconds in ENUMERATE_RAYS; with 'save', in PATTERN_TREE
+%   and PAIR_SCREEN).
 %
 %   Saved file (all numbers little-endian; arrays column-major):
 %     8 bytes   'PSCREEN1'
@@ -76,11 +86,12 @@ function [rays, info] = extreme_rays(A, varargin)
 %     rays = extreme_rays(eye(4), 'equalities', B)
 %     % rays = [1 1; 0 1; 1 0; 0 1]
 %
-%   See also RAY_SIGNS, CANDIDATE_PAIRS, PATTERN_TREE, PAIR_SCREEN,
-%   RAY_COMBINE, INTEGER_NULL_SPACE, DISK_SYNC.
+%   See also ENUMERATE_RAYS, FLUX_MODES, RAY_SIGNS, CANDIDATE_PAIRS,
+%   PATTERN_TREE, PAIR_SCREEN, RAY_COMBINE, INTEGER_NULL_SPACE, DISK_SYNC.
 
   t_start = tic;
-  opt = struct('equalities', [], 'threads', [], 'order', 'lexmin', 'leaf_size', 64, 'save', '');
+  opt = struct('equalities', [], 'threads', [], 'order', 'lexmin', 'leaf_size', 64, 'save', '', ...
+               'progress', false, 'memory', 0);
   if mod(numel(varargin), 2) ~= 0
     error('extreme_rays: options come as name, value pairs');
   end
@@ -117,8 +128,13 @@ function [rays, info] = extreme_rays(A, varargin)
       [~, order] = sortrows(A, -(1:n));
     case 'input'
       order = (1:m)';
+    case 'fewestpairs'
+      [~, order] = sortrows(A);
+      if ~isempty(opt.save)
+        error('extreme_rays: order ''fewestpairs'' cannot be combined with ''save''');
+      end
     otherwise
-      error('extreme_rays: order must be ''lexmin'', ''lexmax'' or ''input''');
+      error('extreme_rays: order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
   end
   A = A(order, :);
 
@@ -157,6 +173,24 @@ function [rays, info] = extreme_rays(A, varargin)
     opt.save = {opt.save};
     opt.save = opt.save(~cellfun(@isempty, opt.save));
   end
+  if isempty(opt.save)
+    % The whole method in one call, its candidate pairs screened as they
+    % are found; X holds the initial rays of the first rows of SEQUENCE.
+    settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory];
+    [X, counts] = exactly(@() enumerate_rays(A, X, sequence - 1, false(1, m), threads, settings), 2);
+    rays = sortrows(X')';
+    info.rays = size(rays, 2);
+    info.pairs = counts(2);
+    info.adjacent = counts(3);
+    info.count_rejected = counts(4);
+    info.largest = counts(5);
+    info.max_rays = counts(6);
+    info.screen_time = counts(8);
+    info.time = toc(t_start);
+    return;
+  end
+  % With 'save', the steps run one plug-in at a time, so that the candidate
+  % pairs of the largest steps can be written out whole.
   saved = {};
   for k = dim + 1:m
     a = A(sequence(k), :);
@@ -220,11 +254,15 @@ function [rays, info] = extreme_rays(A, varargin)
   info.time = toc(t_start);
 end
 
-function v = exactly(f)
+function [v, w] = exactly(f, outputs)
   % f(), with the plug-ins' errors about integers that do not fit told in
-  % the terms of this function.
+  % the terms of this function; OUTPUTS (1 or 2) results.
   try
-    v = f();
+    if nargin > 1 && outputs == 2
+      [v, w] = f();
+    else
+      v = f();
+    end
   catch err
     if ~isempty(strfind(err.message, 'beyond the int64 range')) || ...
        ~isempty(strfind(err.message, 'beyond 256 bits'))

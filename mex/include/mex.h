@@ -58,6 +58,7 @@ typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
 /* libmex */
 BITS_HOST_API void mexErrMsgTxt(const char *message);
 BITS_HOST_API int mexAtExit(void (*exit_function)(void));
+BITS_HOST_API int mexPrintf(const char *format, ...);
 
 /* libmx */
 BITS_HOST_API size_t mxGetM(const mxArray *a);

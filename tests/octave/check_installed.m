@@ -13,6 +13,8 @@ function check_installed(folder, names)
     end
   end
   test_help_examples();
+  expect_equal(extreme_rays([1 1 0; 1 -1 0; 1 0 1; 1 0 -1], 'threads', 2), ...
+               int64([1 1 1 1; -1 -1 1 1; -1 1 -1 1]), 'extreme_rays of the cone over a square in one call');
   saved = [tempname() '.psi'];
   rays = extreme_rays([1 1 0; 1 -1 0; 1 0 1; 1 0 -1], 'save', saved);
   expect_equal(rays, int64([1 1 1 1; -1 -1 1 1; -1 1 -1 1]), 'extreme_rays of the cone over a square');

@@ -107,7 +107,7 @@ function test_extreme_rays()
   expect_error(@() extreme_rays([pi 1; 0 1]), 'is neither an integer nor a rational p/q with q <= 2^24');
   expect_error(@() extreme_rays(eye(2), 'equalities', [1 1 1]), 'B must have as many columns as A');
   expect_error(@() extreme_rays(eye(2), 'colour', 1), 'unknown option');
-  expect_error(@() extreme_rays(eye(2), 'order', 'random'), 'order must be ''lexmin'', ''lexmax'' or ''input''');
+  expect_error(@() extreme_rays(eye(2), 'order', 'random'), 'order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
   huge = 2^40;
   expect_error(@() extreme_rays([huge 1 0; 0 huge 1; 1 0 huge; 1 1 1]), ...
                'A null space basis entry is beyond the int64 range . . .)');

@@ -46,6 +46,8 @@ BITS_HOST_API plugin* load(const std::string& path, std::string* error);
 // Runs the exit handlers the plug-in registered, then unloads it.
 BITS_HOST_API void unload(plugin* p);
 BITS_HOST_API mex_function_t entry(plugin* p);
+// Everything the plug-ins printed with mexPrintf so far; tests may clear it.
+BITS_HOST_API std::string& printed_text();
 
 // Calls the plug-in as a host does. On an error every array the call made and
 // every mxCalloc block is reclaimed; on success the mxCalloc blocks and the

@@ -1,5 +1,7 @@
 // libmex of the stand-in host: errors, exit handlers, and the host's side of
 // a call (load, call, unwind, reclaim, unload).
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,11 @@ void unload(plugin* p) {
 
 mex_function_t entry(plugin* p) { return p->fn; }
 
+std::string& printed_text() {
+  static std::string text;
+  return text;
+}
+
 call_result call(plugin* p, int nlhs, const std::vector<const mxArray*>& inputs) {
   call_result result;
   // MATLAB always offers at least one output slot (for ans).
@@ -107,6 +114,19 @@ call_result call(plugin* p, int nlhs, const std::vector<const mxArray*>& inputs)
 extern "C" {
 
 void mexErrMsgTxt(const char* message) { standin::internal::host_fail(message); }
+
+// Text printed by the plug-ins goes to standard output and is kept for the
+// tests (standin::printed).
+int mexPrintf(const char* format, ...) {
+  char buffer[4096];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  std::fputs(buffer, stdout);
+  standin::printed_text() += buffer;
+  return n;
+}
 
 int mexAtExit(void (*exit_function)(void)) {
   if (standin::calling) standin::calling->at_exit.assign(1, exit_function);  // one handler per plug-in

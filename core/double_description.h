@@ -1,0 +1,856 @@
+// The double description method as one run: the extreme rays of a cone
+// given by constraint rows, or, with rows that carry no sign constraint, its
+// elementary vectors (the elementary flux modes of a metabolic network).
+//
+// The cone is {x : a_r . x >= 0 for every irreversible row r} inside the
+// span of the d initial rays X0, which the caller computes: rays of the
+// simplicial cone of the first d rows of the sequence, so a_i . x0_j is zero
+// for i != j and positive for i == j. Rows are then added one at a time.
+// Every ray carries its support over the rows added so far as a bit pattern:
+// one bit per irreversible row; two per reversible row, one for each sign,
+// so that two rays of opposite signs on a reversible row never count as
+// conformal. For a new row a, the rays split by the sign of a . x; every
+// pair of a ray with a . x > 0 and one with a . x < 0 that
+//   - is sign compatible (no reversible row where the two have opposite signs),
+//   - passes the count test (their supports together leave at least d - 2 of
+//     the rows so far at zero), and
+//   - is adjacent (no third ray's pattern lies inside the union of theirs),
+// gives a new ray (a . x_p) x_q - (a . x_q) x_p on a . x = 0, reduced to
+// coprime entries. Rays with a . x < 0 are dropped for an irreversible row
+// and kept for a reversible one. With every row reversible or not, the rays
+// at the end are the support-minimal vectors of the cone, each reversible
+// one (zero on every irreversible row) in both directions until the last
+// step keeps one: the one whose first non-zero entry is positive.
+//
+// The pairs are never stored whole. Pattern trees are built over the rays
+// with a . x > 0, < 0 and = 0 (pattern_tree.h, one forest); the threads take
+// the leaves of the first tree one at a time and walk the second, pruning
+// every subtree whose common bits already fail the count test or the sign
+// test, and test the pairs that remain at once, with the adjacency walk of
+// tree_adjacency.h over the whole forest. Only adjacent pairs are kept, and
+// they are as many as the new rays. So a step needs memory for its rays and
+// the new ones, plus a few dozen bytes per ray for its trees, however many
+// candidate pairs it has. A budget (bytes) stops a run before a step
+// allocates past it, naming the step and what it needed.
+//
+// Nothing here calls the host. The OpenMP regions start and end inside
+// run_double_description; the progress callback runs on the calling thread
+// between steps.
+#ifndef BITS_CORE_DOUBLE_DESCRIPTION_H
+#define BITS_CORE_DOUBLE_DESCRIPTION_H
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/candidate_pairs.h"
+#include "core/pattern_tree.h"
+#include "core/ray_arithmetic.h"
+#include "core/simd.h"
+#include "core/transposed_columns.h"
+#include "core/tree_adjacency.h"
+#include "core/tree_adjacency_fast.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace bits {
+
+// A growable array on the process heap that reports a failed allocation
+// instead of ending the process.
+template <typename T>
+struct dd_buffer {
+  T* data = nullptr;
+  std::uint64_t size = 0;
+  std::uint64_t capacity = 0;
+
+  dd_buffer() = default;
+  dd_buffer(const dd_buffer&) = delete;
+  dd_buffer& operator=(const dd_buffer&) = delete;
+  ~dd_buffer() { release(); }
+
+  bool reserve(std::uint64_t n) {
+    if (n <= capacity) return true;
+    if (n > SIZE_MAX / sizeof(T)) return false;
+    T* p = static_cast<T*>(std::realloc(static_cast<void*>(data), static_cast<std::size_t>(n * sizeof(T))));
+    if (p == nullptr) return false;
+    data = p;
+    capacity = n;
+    return true;
+  }
+  bool resize(std::uint64_t n) {
+    if (!reserve(n)) return false;
+    size = n;
+    return true;
+  }
+  // Gives back the capacity beyond the size (never fails: the block stays
+  // as it is when the system will not shrink it).
+  void shrink() {
+    if (size == capacity || size == 0) return;
+    T* p = static_cast<T*>(std::realloc(static_cast<void*>(data), static_cast<std::size_t>(size * sizeof(T))));
+    if (p != nullptr) {
+      data = p;
+      capacity = size;
+    }
+  }
+  T& operator[](std::uint64_t i) { return data[i]; }
+  const T& operator[](std::uint64_t i) const { return data[i]; }
+  bool push(const T& v) {
+    if (size == capacity && !reserve(capacity < 256 ? 256 : 2 * capacity)) return false;
+    data[size++] = v;
+    return true;
+  }
+  void release() {
+    std::free(static_cast<void*>(data));
+    data = nullptr;
+    size = capacity = 0;
+  }
+};
+
+// What a step reports to the progress callback.
+struct dd_step_report {
+  std::uint64_t step;        // 1-based
+  std::uint64_t steps;       // rows added after the initial ones
+  std::uint64_t row;         // 0-based row of A
+  std::uint64_t rays;        // before the step
+  std::uint64_t positive, negative;
+  std::uint64_t candidates;  // pairs that passed the count and sign tests
+  std::uint64_t adjacent;    // pairs found adjacent: the new rays
+  std::uint64_t rays_after;
+  double seconds;            // since the run started
+};
+
+typedef void (*dd_progress_fn)(void* context, const dd_step_report& report);
+
+struct dd_problem {
+  const std::int64_t* A;              // m x n, column-major: one constraint row each
+  std::uint64_t m, n;
+  const std::int64_t* X0;             // n x d initial rays, column j for row sequence[j]
+  std::uint64_t d;
+  const std::uint64_t* sequence;      // the m rows (0-based) in the order they are added
+  const std::uint8_t* reversible;     // m flags (null: none); row without sign constraint
+  bool dynamic_order;                 // next row: the one with the fewest pairs
+  std::uint64_t leaf_size;            // leaves of the pattern trees
+  std::uint64_t max_bytes;            // memory budget; 0 for none
+  simd_isa isa;                       // instruction set of the adjacency scan
+  dd_progress_fn progress;            // null for none
+  void* progress_context;
+};
+
+enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays };
+
+struct dd_statistics {
+  std::uint64_t steps = 0;           // rows added after the initial ones
+  std::uint64_t candidates = 0;      // pairs screened for adjacency
+  std::uint64_t adjacent = 0;
+  std::uint64_t rejected = 0;        // pairs that failed the count or sign test
+  std::uint64_t largest = 0;         // most candidates in one step
+  std::uint64_t max_rays = 0;
+  std::uint64_t peak_bytes = 0;      // largest memory the run held (rays, patterns, trees)
+  std::uint64_t failed_step = 0;     // 1-based step that stopped the run, else 0
+  std::uint64_t needed_bytes = 0;    // what that step needed in all
+  double seconds = 0;
+};
+
+// The rays found: n x count int64, column-major, on the process heap; the
+// caller frees `X` with std::free.
+struct dd_result {
+  std::int64_t* X = nullptr;
+  std::uint64_t count = 0;
+};
+
+namespace detail {
+
+inline std::uint64_t popcount64(std::uint64_t w) { return bit_count(w); }
+
+// The state of a run between steps.
+struct dd_state {
+  std::uint64_t n = 0, W = 0;   // entries per ray, pattern words per ray
+  std::uint64_t N = 0;          // rays
+  dd_buffer<std::int64_t> X;    // n x N
+  dd_buffer<std::uint64_t> P;   // W x N
+  dd_buffer<std::uint64_t> plus;    // W words: the bits of reversible rows' positive side
+  dd_buffer<std::uint64_t> irrev;   // W words: the bits of irreversible rows
+  std::uint64_t next_bit = 0;
+};
+
+inline bool compatible(const std::uint64_t* u, const std::uint64_t* v, const std::uint64_t* plus,
+                       std::uint64_t W) {
+  for (std::uint64_t k = 0; k < W; ++k)
+    if ((((u[k] & plus[k]) << 1) & v[k]) | (((v[k] & plus[k]) << 1) & u[k])) return false;
+  return true;
+}
+
+inline std::uint64_t union_bits(const std::uint64_t* u, const std::uint64_t* v, std::uint64_t W) {
+  std::uint64_t c = 0;
+  for (std::uint64_t k = 0; k < W; ++k) c += popcount64(u[k] | v[k]);
+  return c;
+}
+
+// The forest of one step: trees over the positive, negative and zero rays,
+// their patterns in position order, and which ray each position holds.
+struct dd_forest {
+  dd_buffer<std::uint64_t> G;       // W x N patterns, position order
+  dd_buffer<std::uint32_t> ray;     // position -> ray
+  dd_buffer<std::uint32_t> R_tree;  // 2W x nodes (uint32 elements)
+  dd_buffer<std::uint32_t> i_node;
+  dd_buffer<std::uint64_t> i_leaf;
+  std::uint64_t nodes = 0;
+  std::uint64_t pos_nodes = 0, neg_first = 0, neg_end = 0;  // node ranges of the first two trees
+  std::uint64_t n_pos = 0, n_neg = 0;
+
+  void release() {
+    G.release();
+    ray.release();
+    R_tree.release();
+    i_node.release();
+    i_leaf.release();
+  }
+};
+
+// Bytes per ray that a step's trees and scratch take, for the budget: two
+// forests (the positive and negative trees, and one tree over all rays),
+// each with its patterns, build scratch and up to three nodes per ray, the
+// two transposed copies the vector scans read, and the ray's sign, group
+// and position.
+inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
+  const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
+  return 2 * forest + 2 * 8 * W + 1 + 1 + 4;
+}
+
+// Builds a forest of up to three trees over the rays of groups 0, 1 and 2
+// of `group_of` (one entry per ray; any other value leaves a ray out), in
+// that order; null puts every ray in group 0. False when memory runs out.
+inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::uint64_t leaf_size,
+                         dd_forest* f) {
+  const std::uint64_t W = s.W, M = 2 * W;
+  std::uint64_t count[4] = {0, 0, 0, 0};
+  for (std::uint64_t i = 0; i < s.N; ++i) ++count[group_of ? group_of[i] : 0];
+  const std::uint64_t N = count[0] + count[1] + count[2];
+  f->n_pos = count[0];
+  f->n_neg = count[1];
+  dd_buffer<std::uint64_t> raw;  // patterns grouped, before the trees order them
+  dd_buffer<std::uint32_t> raw_ray;
+  if (!raw.resize(W * N) || !raw_ray.resize(N) || !f->G.resize(W * N) || !f->ray.resize(N)) return false;
+  std::uint64_t at[4] = {0, count[0], count[0] + count[1], N};
+  for (std::uint64_t i = 0; i < s.N; ++i) {
+    const int g = group_of ? group_of[i] : 0;
+    if (g > 2) continue;
+    const std::uint64_t p = at[g]++;
+    raw_ray.data[p] = static_cast<std::uint32_t>(i);
+    std::memcpy(raw.data + p * W, s.P.data + i * W, W * sizeof(std::uint64_t));
+  }
+  std::uint64_t biggest = std::max(count[0], std::max(count[1], count[2]));
+  const std::uint64_t cap = pattern_tree_max_nodes(N);
+  dd_buffer<std::uint32_t> bit_counts;
+  dd_buffer<std::uint64_t> spare, order, first_pos, last_pos;
+  dd_buffer<std::uint32_t> skip;
+  dd_buffer<std::uint8_t> lists;
+  const std::uint64_t group_cap = pattern_tree_max_nodes(biggest);
+  if (!bit_counts.resize(32 * (M > 0 ? M : 1)) || !spare.resize(biggest + 1) ||
+      !order.resize(biggest + 1) || !first_pos.resize(group_cap + 1) ||
+      !last_pos.resize(group_cap + 1) || !skip.resize(group_cap + 1) || !lists.resize(group_cap + 1) ||
+      !f->R_tree.resize(M * cap + 1) || !f->i_node.resize(cap + 1) || !f->i_leaf.resize(2 * cap + 2))
+    return false;
+  f->nodes = 0;
+  std::uint64_t start = 0;
+  for (int g = 0; g < 3; ++g) {
+    const std::uint64_t c = count[g];
+    if (g == 1) f->neg_first = f->nodes;
+    if (c > 0) {
+      const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(raw.data + start * W);
+      pattern_tree_shape shape{order.data, first_pos.data, last_pos.data, skip.data, lists.data, 0, true};
+      build_pattern_tree(R, M, c, leaf_size, bit_counts.data, spare.data, &shape);
+      const std::uint64_t base = f->nodes;
+      write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base,
+                         f->i_leaf.data + 2 * base);
+      for (std::uint64_t l = base; l < base + shape.nodes; ++l) {
+        f->i_node.data[l] += static_cast<std::uint32_t>(base);
+        if (f->i_leaf.data[2 * l] <= f->i_leaf.data[2 * l + 1]) {
+          f->i_leaf.data[2 * l] += start;
+          f->i_leaf.data[2 * l + 1] += start;
+        }
+      }
+      f->nodes += shape.nodes;
+      for (std::uint64_t p = 0; p < c; ++p) {
+        f->ray.data[start + p] = raw_ray.data[start + order.data[p]];
+        std::memcpy(f->G.data + (start + p) * W, raw.data + (start + order.data[p]) * W,
+                    W * sizeof(std::uint64_t));
+      }
+    }
+    if (g == 0) f->pos_nodes = f->nodes;
+    if (g == 1) f->neg_end = f->nodes;
+    start += c;
+  }
+  return true;
+}
+
+// The adjacent pairs of one step, as positions (p, q) of the forest.
+struct dd_pair {
+  std::uint32_t p, q;
+};
+
+inline bool pair_less(const dd_pair& a, const dd_pair& b) {
+  return a.p != b.p ? a.p < b.p : a.q < b.q;
+}
+
+// What every thread of a step's screening reads.
+template <typename scan_t>
+struct screen_context {
+  const dd_forest* f;               // the trees of the positive and negative rays
+  const dd_forest* adj;             // one tree over all rays, for the adjacency walk
+  const std::uint32_t* adj_of_ray;  // position of each ray in adj
+  std::uint64_t W;
+  const std::uint64_t* plus;
+  std::uint64_t limit;
+  std::uint64_t fits;               // most new rays the budget allows
+  const std::uint32_t* leaves;      // the positive leaves
+  std::uint64_t n_leaves;
+  const std::uint32_t* T;           // transposed patterns (groups of 16), or null
+  const scan_t* scan;
+  std::atomic<std::uint64_t>* found;
+  std::atomic<int>* failed;
+};
+
+// What one thread keeps.
+struct screen_thread {
+  dd_buffer<dd_pair> pairs;
+  std::uint64_t screened = 0;
+  std::uint64_t* mask = nullptr;
+  std::uint32_t* stack = nullptr;
+  bool ok = true;
+};
+
+#if BITS_SIMD_DISPATCH
+// The lanes of one group of 16 transposed patterns (`block`, `elements`
+// uint32 elements each) whose union with pattern p holds at most `limit`
+// bits and which are sign compatible with p.
+__attribute__((target("avx512f,avx512vpopcntdq"))) inline std::uint32_t pair_lanes_avx512(
+    const std::uint32_t* block, std::uint64_t elements, const std::uint32_t* p,
+    const std::uint32_t* plus, std::uint32_t limit) {
+  __m512i size = _mm512_setzero_si512(), clash = _mm512_setzero_si512();
+  for (std::uint64_t k = 0; k < elements; ++k) {
+    const __m512i v = _mm512_load_si512(block + k * vector_group_width);
+    const __m512i u = _mm512_set1_epi32(static_cast<int>(p[k]));
+    const __m512i pl = _mm512_set1_epi32(static_cast<int>(plus[k]));
+    const __m512i up = _mm512_set1_epi32(static_cast<int>((p[k] & plus[k]) << 1));
+    size = _mm512_add_epi32(size, _mm512_popcnt_epi32(_mm512_or_si512(u, v)));
+    clash = _mm512_or_si512(clash, _mm512_and_si512(v, up));
+    const __m512i vp = _mm512_and_si512(v, pl);  // doubled: shifted left by one
+    clash = _mm512_or_si512(clash, _mm512_and_si512(_mm512_add_epi32(vp, vp), u));
+  }
+  const __mmask16 small = _mm512_cmple_epu32_mask(size, _mm512_set1_epi32(static_cast<int>(limit)));
+  return small & ~static_cast<std::uint32_t>(_mm512_test_epi32_mask(clash, clash)) & 0xFFFFu;
+}
+#endif
+
+// One candidate pair that passed the count and sign tests: the adjacency
+// walk, and the pair kept when adjacent.
+template <typename scan_t>
+inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::uint64_t p,
+                       std::uint64_t q) {
+  const dd_forest& f = *c.adj;
+  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
+                                               c.W, f.ray.size};
+  const packed_pattern_matrix<std::uint64_t> Tr{
+      reinterpret_cast<const word_view_t<std::uint64_t>*>(f.R_tree.data), c.W, f.nodes};
+  ++t->screened;
+  const std::uint32_t ray_p = c.f->ray[p], ray_q = c.f->ray[q];
+  if (tree_walk<std::uint64_t, scan_t>(c.adj_of_ray[ray_p], c.adj_of_ray[ray_q], Tr, R, c.W, f.nodes,
+                                       f.i_leaf.data, f.i_node.data,
+                                       walk_scratch<std::uint64_t>{t->mask, t->stack}, *c.scan))
+    return;
+  if (!t->pairs.push(dd_pair{ray_p, ray_q}) ||
+      c.found->fetch_add(1, std::memory_order_relaxed) + 1 > c.fits) {
+    t->ok = false;
+    c.failed->store(1, std::memory_order_relaxed);
+  }
+}
+
+// The worksharing loop over the positive leaves (an orphaned `omp for`):
+// each leaf walks the negative tree, skipping every subtree whose common
+// bits together with the leaf's fail the count or the sign test; at each
+// negative leaf that is left, each p of the positive leaf is tested against
+// its columns, 16 at a time with AVX-512 (kind 2), else one at a time.
+// Forced inline, so that the population counts compile for the instruction
+// set of the wrapper below that the caller picked.
+template <typename scan_t, int kind>
+__attribute__((always_inline)) inline void screen_leaves(const screen_context<scan_t>& c,
+                                                         screen_thread* t) {
+  const dd_forest& f = *c.f;
+  const std::uint64_t W = c.W;
+  const std::uint64_t* tree = reinterpret_cast<const std::uint64_t*>(f.R_tree.data);
+#ifdef _OPENMP
+#pragma omp for schedule(dynamic, 1)
+#endif
+  for (std::int64_t li = 0; li < static_cast<std::int64_t>(c.n_leaves); ++li) {
+    if (!t->ok || c.failed->load(std::memory_order_relaxed)) continue;
+    const std::uint64_t A = c.leaves[li];
+    const std::uint64_t* and_a = tree + A * W;
+    const std::uint64_t a0 = f.i_leaf[2 * A], a1 = f.i_leaf[2 * A + 1];
+    for (std::uint64_t l = f.neg_first; l < f.neg_end && t->ok;) {
+      const std::uint64_t* and_b = tree + l * W;
+      if (union_bits(and_a, and_b, W) > c.limit || !compatible(and_a, and_b, c.plus, W)) {
+        l = f.i_node[l];
+        continue;
+      }
+      const std::uint64_t b0 = f.i_leaf[2 * l], b1 = f.i_leaf[2 * l + 1];
+      ++l;
+      if (b0 > b1) continue;
+      for (std::uint64_t p = a0; p <= a1 && t->ok; ++p) {
+        const std::uint64_t* u = f.G.data + p * W;
+        if (union_bits(u, and_b, W) > c.limit) continue;
+#if BITS_SIMD_DISPATCH
+        if constexpr (kind == 2) {
+          const std::uint64_t elements = 2 * W;
+          const auto* u32 = reinterpret_cast<const std::uint32_t*>(u);
+          const auto* plus32 = reinterpret_cast<const std::uint32_t*>(c.plus);
+          for (std::uint64_t g = b0 / vector_group_width; g <= b1 / vector_group_width && t->ok; ++g) {
+            std::uint32_t lanes = 0xFFFF;
+            if (g == b0 / vector_group_width) lanes &= 0xFFFFu << (b0 % vector_group_width);
+            if (g == b1 / vector_group_width) lanes &= 0xFFFFu >> (15 - b1 % vector_group_width);
+            lanes &= pair_lanes_avx512(c.T + g * elements * vector_group_width, elements, u32, plus32,
+                                       static_cast<std::uint32_t>(c.limit));
+            for (; lanes != 0 && t->ok; lanes &= lanes - 1)
+              screen_one(c, t, p, g * vector_group_width + static_cast<std::uint64_t>(__builtin_ctz(lanes)));
+          }
+          continue;
+        }
+#endif
+        for (std::uint64_t q = b0; q <= b1 && t->ok; ++q) {
+          const std::uint64_t* v = f.G.data + q * W;
+          if (union_bits(u, v, W) <= c.limit && compatible(u, v, c.plus, W)) screen_one(c, t, p, q);
+        }
+      }
+    }
+  }
+}
+
+template <typename scan_t>
+void screen_leaves_plain(const screen_context<scan_t>& c, screen_thread* t) {
+  screen_leaves<scan_t, 0>(c, t);
+}
+#if BITS_SIMD_DISPATCH
+template <typename scan_t>
+__attribute__((target("popcnt"))) void screen_leaves_popcnt(const screen_context<scan_t>& c,
+                                                            screen_thread* t) {
+  screen_leaves<scan_t, 1>(c, t);
+}
+template <typename scan_t>
+__attribute__((target("popcnt,avx512f,avx512vpopcntdq"))) void screen_leaves_avx512(
+    const screen_context<scan_t>& c, screen_thread* t) {
+  screen_leaves<scan_t, 2>(c, t);
+}
+#endif
+
+// The screening of one step: every thread runs screen_leaves with the
+// kernel of `kind` (0 plain, 1 population count instruction, 2 AVX-512),
+// then the adjacent pairs of all threads are gathered into *out.
+template <typename scan_t>
+void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>* out,
+                  std::uint64_t* candidates) {
+  std::uint64_t screened = 0;
+#ifdef _OPENMP
+#pragma omp parallel reduction(+ : screened)
+#endif
+  {
+    screen_thread t;
+    dd_buffer<std::uint64_t> mask;
+    dd_buffer<std::uint32_t> stack;
+    t.ok = mask.resize(c.W + 1) && stack.resize(pattern_tree_max_depth + 8);
+    if (!t.ok) c.failed->store(1);
+    t.mask = mask.data;
+    t.stack = stack.data;
+#if BITS_SIMD_DISPATCH
+    if (kind == 2)
+      screen_leaves_avx512(c, &t);
+    else if (kind == 1)
+      screen_leaves_popcnt(c, &t);
+    else
+#endif
+      screen_leaves_plain(c, &t);
+    screened += t.screened;
+#ifdef _OPENMP
+#pragma omp critical(dd_pairs)
+#endif
+    {
+      if (!c.failed->load() && t.pairs.size > 0) {
+        if (out->reserve(out->size + t.pairs.size)) {
+          std::memcpy(out->data + out->size, t.pairs.data, t.pairs.size * sizeof(dd_pair));
+          out->size += t.pairs.size;
+        } else {
+          c.failed->store(1);
+        }
+      }
+    }
+  }
+  *candidates = screened;
+}
+
+// The screening of one step with the adjacency scan and pair test of
+// instruction set `isa`: the vector scans need a transposed copy of the
+// patterns, from the heap; without it the straightforward ones run.
+// *failure: 0, 1 out of memory, 2 more new rays than `fits`.
+inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
+                        std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
+                        std::uint64_t fits, simd_isa isa, dd_buffer<dd_pair>* out,
+                        std::uint64_t* candidates, int* failure) {
+  const std::uint64_t all = adj.ray.size;
+  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
+                                               W, all};
+  dd_buffer<std::uint32_t> leaves;
+  std::uint64_t n_leaves = 0;
+  if (!leaves.resize(f.pos_nodes + 1)) {
+    *failure = 1;
+    return;
+  }
+  for (std::uint64_t l = 0; l < f.pos_nodes; ++l)
+    if (f.i_leaf[2 * l] <= f.i_leaf[2 * l + 1]) leaves.data[n_leaves++] = static_cast<std::uint32_t>(l);
+  std::atomic<std::uint64_t> found{0};
+  std::atomic<int> failed{0};
+  *failure = 0;
+  bool done = false;
+#if BITS_SIMD_DISPATCH
+  const std::uint64_t elements = 2 * W;
+  const std::uint64_t pairs_of = f.ray.size;
+  dd_buffer<std::uint32_t> scratch, lanes;
+  const int kind = candidate_pairs_path(isa) == simd_isa::avx512 ? 2 : 1;
+  if (isa != simd_isa::scalar && all >= vector_group_width && transposed_copy_fits(elements, all) &&
+      scratch.resize(transposed_scratch_size(elements, all)) &&
+      (kind != 2 || lanes.resize(transposed_scratch_size(elements, pairs_of)))) {
+    std::uint32_t* Tc = transposed_scratch_start(scratch.data);
+    std::uint32_t* Tl = kind == 2 ? transposed_scratch_start(lanes.data) : nullptr;
+    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(adj.G.data);
+    const auto* L = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
+#ifdef _OPENMP
+#pragma omp parallel
+#endif
+    {
+      detail::transpose_columns(S, elements, all, Tc);
+      if (Tl) detail::transpose_columns(L, elements, pairs_of, Tl);
+    }
+    done = run_vector_path(isa, [&](auto path) {
+      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
+      const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
+                                             n_leaves, Tl, &scan, &found, &failed};
+      screen_pairs(c, kind, out, candidates);
+    });
+  }
+#endif
+  if (!done) {
+    const scalar_column_scan<std::uint64_t> scan{R, W};
+    const screen_context<scalar_column_scan<std::uint64_t>> c{
+        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed};
+    screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
+  }
+  if (failed.load()) *failure = found.load() > fits ? 2 : 1;
+}
+
+}  // namespace detail
+
+// Runs the method. On dd_status::ok, *result holds the rays; on any other
+// status nothing is held, and stats->failed_step and needed_bytes tell where
+// and why the run stopped.
+inline dd_status run_double_description(const dd_problem& pb, dd_result* result, dd_statistics* stats) {
+  const auto t0 = std::chrono::steady_clock::now();
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
+  *result = dd_result{};
+  *stats = dd_statistics{};
+  const std::uint64_t m = pb.m, n = pb.n, d = pb.d;
+  auto is_rev = [&](std::uint64_t r) { return pb.reversible != nullptr && pb.reversible[r] != 0; };
+
+  // Bit positions: rows in the order added; a reversible row takes an even
+  // position and the next one.
+  std::uint64_t bits = 0;
+  for (std::uint64_t r = 0; r < m; ++r) bits += is_rev(r) ? 3 : 1;
+  detail::dd_state s;
+  s.n = n;
+  s.W = bits == 0 ? 1 : (bits + 63) / 64;
+  const std::uint64_t W = s.W;
+  dd_buffer<std::uint8_t> done;
+  dd_buffer<std::int64_t> a;
+  dd_buffer<std::int8_t> sign;
+  if (!s.plus.resize(W) || !s.irrev.resize(W) || !done.resize(m + 1) || !a.resize(n + 1))
+    return dd_status::out_of_memory;
+  std::memset(s.plus.data, 0, W * 8);
+  std::memset(s.irrev.data, 0, W * 8);
+  std::memset(done.data, 0, m + 1);
+  const std::uint64_t ray_bytes = 8 * (n + W);
+  auto over = [&](std::uint64_t bytes) { return pb.max_bytes != 0 && bytes > pb.max_bytes; };
+  auto note = [&](std::uint64_t bytes) {
+    if (bytes > stats->peak_bytes) stats->peak_bytes = bytes;
+  };
+
+  // The bit of row r for sign sg (> 0 or < 0), set when it is added.
+  dd_buffer<std::uint64_t> bit_of;
+  if (!bit_of.resize(m + 1)) return dd_status::out_of_memory;
+  auto assign_bit = [&](std::uint64_t r) {
+    if (is_rev(r)) {
+      if (s.next_bit % 2) ++s.next_bit;
+      bit_of.data[r] = s.next_bit;
+      s.plus.data[s.next_bit / 64] |= std::uint64_t(1) << (s.next_bit % 64);
+      s.next_bit += 2;
+    } else {
+      bit_of.data[r] = s.next_bit;
+      s.irrev.data[s.next_bit / 64] |= std::uint64_t(1) << (s.next_bit % 64);
+      s.next_bit += 1;
+    }
+  };
+  auto set_bit = [&](std::uint64_t* pattern, std::uint64_t r, int sg) {
+    const std::uint64_t b = bit_of.data[r] + (is_rev(r) && sg < 0 ? 1 : 0);
+    pattern[b / 64] |= std::uint64_t(1) << (b % 64);
+  };
+
+  // The initial rays, both directions for a reversible row.
+  std::uint64_t N0 = d;
+  for (std::uint64_t j = 0; j < d; ++j) N0 += is_rev(pb.sequence[j]) ? 1 : 0;
+  if (N0 >= (std::uint64_t(1) << 32)) return dd_status::too_many_rays;
+  if (over(N0 * ray_bytes)) {
+    stats->needed_bytes = N0 * ray_bytes;
+    return dd_status::over_budget;
+  }
+  if (!s.X.resize(n * N0) || !s.P.resize(W * N0)) return dd_status::out_of_memory;
+  std::memset(s.P.data, 0, W * N0 * 8);
+  for (std::uint64_t j = 0; j < d; ++j) assign_bit(pb.sequence[j]);
+  {
+    std::uint64_t c = 0;
+    for (std::uint64_t j = 0; j < d; ++j) {
+      const std::uint64_t r = pb.sequence[j];
+      std::memcpy(s.X.data + c * n, pb.X0 + j * n, n * 8);
+      set_bit(s.P.data + c * W, r, 1);
+      ++c;
+      if (is_rev(r)) {
+        for (std::uint64_t i = 0; i < n; ++i) s.X.data[c * n + i] = -pb.X0[j * n + i];
+        set_bit(s.P.data + c * W, r, -1);
+        ++c;
+      }
+      done.data[r] = 1;
+    }
+  }
+  s.N = N0;
+  stats->max_rays = s.N;
+  note(s.N * ray_bytes);
+
+  const std::uint64_t steps = m - d;
+  stats->steps = steps;
+  for (std::uint64_t k = 0; k < steps; ++k) {
+    const std::uint64_t step = k + 1;
+    const std::uint64_t N = s.N;
+    if (!sign.resize(N + 1)) return dd_status::out_of_memory;
+
+    // Signs of every ray on row r.
+    auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
+      std::uint64_t nz = 0, only = 0;
+      for (std::uint64_t i = 0; i < n; ++i) {
+        a.data[i] = pb.A[r + i * m];
+        if (a.data[i] != 0) {
+          ++nz;
+          only = i;
+        }
+      }
+      std::uint64_t cp = 0, cn = 0;
+      const std::int64_t* X = s.X.data;
+      const std::int64_t* av = a.data;
+      const std::int64_t NN = static_cast<std::int64_t>(N);
+      if (nz == 1) {
+        const int flip = av[only] < 0 ? -1 : 1;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn)
+#endif
+        for (std::int64_t j = 0; j < NN; ++j) {
+          const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
+          const int sg = (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
+          out[j] = static_cast<std::int8_t>(sg);
+          cp += sg > 0;
+          cn += sg < 0;
+        }
+      } else {
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn)
+#endif
+        for (std::int64_t j = 0; j < NN; ++j) {
+          const int sg = nz == 0 ? 0 : dot_sign(av, 1, X + static_cast<std::uint64_t>(j) * n, n);
+          out[j] = static_cast<std::int8_t>(sg);
+          cp += sg > 0;
+          cn += sg < 0;
+        }
+      }
+      *n_pos = cp;
+      *n_neg = cn;
+    };
+
+    // The row: the next of the sequence, or the one with the fewest pairs.
+    std::uint64_t r = 0, n_pos = 0, n_neg = 0;
+    if (pb.dynamic_order) {
+      double best = -1;
+      for (std::uint64_t t = d; t < m; ++t) {
+        const std::uint64_t c = pb.sequence[t];
+        if (done.data[c]) continue;
+        std::uint64_t cp, cn;
+        row_signs(c, sign.data, &cp, &cn);
+        const double score = static_cast<double>(cp) * static_cast<double>(cn);
+        if (best < 0 || score < best) {
+          best = score;
+          r = c;
+        }
+        if (score == 0) break;
+      }
+    } else {
+      r = pb.sequence[d + k];
+    }
+    row_signs(r, sign.data, &n_pos, &n_neg);
+    done.data[r] = 1;
+    const bool rev = is_rev(r);
+    const std::uint64_t processed = d + k;  // rows added before this one
+    const std::uint64_t limit = processed + 2 >= d ? processed + 2 - d : 0;
+
+    dd_buffer<detail::dd_pair> pairs;
+    detail::dd_forest forest, adj;
+    dd_buffer<std::uint32_t> adj_of_ray;
+    std::uint64_t candidates = 0;
+    const std::uint64_t kept = rev ? N : N - n_neg;
+    if (n_pos > 0 && n_neg > 0) {
+      const std::uint64_t step_bytes = N * (ray_bytes + detail::forest_bytes_per_ray(W));
+      if (over(step_bytes)) {
+        stats->failed_step = step;
+        stats->needed_bytes = step_bytes;
+        return dd_status::over_budget;
+      }
+      note(step_bytes);
+      dd_buffer<std::int8_t> group;
+      if (!group.resize(N + 1)) return dd_status::out_of_memory;
+      for (std::uint64_t j = 0; j < N; ++j) group.data[j] = sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 3);
+      if (!detail::build_forest(s, group.data, pb.leaf_size, &forest) ||
+          !detail::build_forest(s, nullptr, pb.leaf_size, &adj) || !adj_of_ray.resize(N + 1)) {
+        stats->failed_step = step;
+        stats->needed_bytes = step_bytes;
+        return dd_status::out_of_memory;
+      }
+      group.release();
+      for (std::uint64_t p = 0; p < N; ++p) adj_of_ray.data[adj.ray.data[p]] = static_cast<std::uint32_t>(p);
+      // New rays that fit the budget beside the rays and the forest.
+      std::uint64_t fits = UINT64_MAX;
+      if (pb.max_bytes != 0) fits = (pb.max_bytes - step_bytes) / ray_bytes;
+      if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
+      int failure = 0;
+      detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, &pairs,
+                          &candidates, &failure);
+      if (failure) {
+        stats->failed_step = step;
+        stats->needed_bytes = step_bytes + (pairs.size + 1) * ray_bytes;
+        if (failure == 2 && N + fits >= (std::uint64_t(1) << 32) - 1) return dd_status::too_many_rays;
+        return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
+      }
+      std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
+    }
+    const std::uint64_t K = pairs.size;
+    stats->candidates += candidates;
+    stats->rejected += n_pos * n_neg - candidates;
+    stats->adjacent += K;
+    if (candidates > stats->largest) stats->largest = candidates;
+
+    // New rays at the end of X, then the kept rays moved down before them.
+    const std::uint64_t total = N + K;
+    const std::uint64_t need = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+    if (over(need)) {
+      stats->failed_step = step;
+      stats->needed_bytes = need;
+      return dd_status::over_budget;
+    }
+    note(need);
+    if (!s.X.resize(n * total) || !s.P.resize(W * total)) {
+      stats->failed_step = step;
+      stats->needed_bytes = need;
+      return dd_status::out_of_memory;
+    }
+    int overflow = 0;
+    if (K > 0) {
+      std::int64_t* X = s.X.data;
+      std::uint64_t* P = s.P.data;
+      const detail::dd_pair* pr = pairs.data;
+      const std::int64_t* av = a.data;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static)
+#endif
+      for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i) {
+        const std::uint64_t p = pr[i].p, q = pr[i].q;
+        // p on the positive side: (a.x_p) x_q - (a.x_q) x_p is the positive combination.
+        if (!combine_rays(av, X + p * n, X + q * n, n, X + (N + i) * n)) {
+#ifdef _OPENMP
+#pragma omp atomic write
+#endif
+          overflow = 1;
+        }
+        for (std::uint64_t w = 0; w < W; ++w) P[(N + i) * W + w] = P[p * W + w] | P[q * W + w];
+      }
+    }
+    forest.release();
+    adj.release();
+    adj_of_ray.release();
+    pairs.release();
+    if (overflow) {
+      stats->failed_step = step;
+      return dd_status::int64_overflow;
+    }
+    assign_bit(r);
+    std::uint64_t c = 0;
+    for (std::uint64_t j = 0; j < N; ++j) {
+      if (sign.data[j] < 0 && !rev) continue;
+      if (c != j) {
+        std::memmove(s.X.data + c * n, s.X.data + j * n, n * 8);
+        std::memmove(s.P.data + c * W, s.P.data + j * W, W * 8);
+      }
+      if (sign.data[j] != 0) set_bit(s.P.data + c * W, r, sign.data[j]);
+      ++c;
+    }
+    if (c != N && K > 0) {
+      std::memmove(s.X.data + c * n, s.X.data + N * n, K * n * 8);
+      std::memmove(s.P.data + c * W, s.P.data + N * W, K * W * 8);
+    }
+    s.N = kept + K;
+    s.X.size = n * s.N;
+    s.P.size = W * s.N;
+    s.X.shrink();
+    s.P.shrink();
+    if (s.N > stats->max_rays) stats->max_rays = s.N;
+    if (pb.progress) {
+      dd_step_report rep{step, steps, r, N, n_pos, n_neg, candidates, K, s.N, elapsed()};
+      pb.progress(pb.progress_context, rep);
+    }
+  }
+
+  // Reversible rays (no irreversible bit) come in both directions: keep the
+  // one whose first non-zero entry is positive.
+  std::uint64_t c = 0;
+  for (std::uint64_t j = 0; j < s.N; ++j) {
+    bool reversible_ray = true;
+    for (std::uint64_t w = 0; w < W && reversible_ray; ++w)
+      reversible_ray = (s.P.data[j * W + w] & s.irrev.data[w]) == 0;
+    if (reversible_ray) {
+      const std::int64_t* x = s.X.data + j * n;
+      std::uint64_t i = 0;
+      while (i < n && x[i] == 0) ++i;
+      if (i < n && x[i] < 0) continue;
+    }
+    if (c != j) std::memmove(s.X.data + c * n, s.X.data + j * n, n * 8);
+    ++c;
+  }
+  s.X.size = n * c;
+  s.X.shrink();
+  result->X = s.X.data;
+  result->count = c;
+  s.X.data = nullptr;
+  s.X.size = s.X.capacity = 0;
+  stats->seconds = elapsed();
+  return dd_status::ok;
+}
+
+}  // namespace bits
+
+#endif

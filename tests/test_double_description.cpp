@@ -1,0 +1,160 @@
+// The double description run against a plain reference: the elementary
+// flux modes of small random networks, with reversible reactions, found by
+// brute force over supports (a support is a circuit when the null space of
+// its columns has dimension one and its vector uses every column), on every
+// instruction-set path and on one and two threads; and the two ways a run
+// stops: the memory budget and an entry beyond int64.
+#include <omp.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/double_description.h"
+#include "core/integer_null_space.h"
+#include "tests/test_params.h"
+
+namespace {
+
+typedef std::vector<std::int64_t> ray;
+
+// Null space basis of the m x n column-major matrix M (n x (n - rank)),
+// with its pivot columns.
+std::vector<std::int64_t> null_space(const std::vector<std::int64_t>& M, std::uint64_t m, std::uint64_t n,
+                                     std::vector<std::uint64_t>* pivots) {
+  std::vector<bits::wide_int> work(m * n + 1);
+  std::vector<std::uint64_t> piv(n + 1);
+  std::vector<std::int64_t> basis(n * n + 1);
+  const auto r = bits::integer_null_space(M.data(), m, n, work.data(), piv.data(), basis.data());
+  EXPECT_EQ(r.status, bits::null_space_status::ok);
+  if (pivots) pivots->assign(piv.begin(), piv.begin() + r.rank);
+  basis.resize(n * (n - r.rank));
+  return basis;
+}
+
+// The modes by brute force: every support T whose columns of S have a
+// one-dimensional null space spanned by a vector that uses all of T and
+// has one sign on the irreversible reactions; a reversible one in the
+// direction whose first non-zero entry is positive.
+std::vector<ray> reference_modes(const std::vector<std::int64_t>& S, std::uint64_t m, std::uint64_t n,
+                                 const std::vector<std::uint8_t>& rev) {
+  std::vector<ray> modes;
+  for (std::uint64_t T = 1; T < (std::uint64_t(1) << n); ++T) {
+    std::vector<std::uint64_t> cols;
+    for (std::uint64_t j = 0; j < n; ++j)
+      if (T >> j & 1) cols.push_back(j);
+    std::vector<std::int64_t> ST;
+    for (std::uint64_t j : cols) ST.insert(ST.end(), S.begin() + j * m, S.begin() + (j + 1) * m);
+    const auto K = null_space(ST, m, cols.size(), nullptr);
+    if (K.size() != cols.size()) continue;  // dimension other than one
+    ray x(n, 0);
+    int sign = 0;
+    bool ok = true;
+    for (std::uint64_t k = 0; k < cols.size(); ++k) {
+      x[cols[k]] = K[k];
+      ok = ok && K[k] != 0;
+      if (!rev[cols[k]]) {
+        const int s = K[k] > 0 ? 1 : -1;
+        ok = ok && (sign == 0 || s == sign);
+        sign = s;
+      }
+    }
+    if (!ok) continue;
+    if (sign == 0) sign = *std::find_if(x.begin(), x.end(), [](std::int64_t v) { return v != 0; }) > 0 ? 1 : -1;
+    for (auto& v : x) v *= sign;
+    modes.push_back(x);
+  }
+  std::sort(modes.begin(), modes.end());
+  return modes;
+}
+
+struct run {
+  bits::dd_status status;
+  std::vector<ray> rays;
+  bits::dd_statistics stats;
+};
+
+// The modes by the method: A the identity, the initial rays a null space
+// basis whose free columns are the initial rows.
+run flux_modes(const std::vector<std::int64_t>& S, std::uint64_t m, std::uint64_t n,
+               const std::vector<std::uint8_t>& rev, bits::simd_isa isa, std::uint64_t leaf,
+               std::uint64_t max_bytes = 0) {
+  std::vector<std::uint64_t> pivots;
+  const auto X0 = null_space(S, m, n, &pivots);
+  std::vector<std::uint64_t> sequence;
+  for (std::uint64_t j = 0; j < n; ++j)
+    if (std::find(pivots.begin(), pivots.end(), j) == pivots.end()) sequence.push_back(j);
+  const std::uint64_t d = sequence.size();
+  sequence.insert(sequence.end(), pivots.begin(), pivots.end());
+  std::vector<std::int64_t> A(n * n, 0);
+  for (std::uint64_t j = 0; j < n; ++j) A[j * n + j] = 1;
+  run r{};
+  if (d == 0) return r;
+  const bits::dd_problem problem{A.data(), n, n, X0.data(), d, sequence.data(), rev.data(), false,
+                                 leaf, max_bytes, isa, nullptr, nullptr};
+  bits::dd_result result;
+  r.status = bits::run_double_description(problem, &result, &r.stats);
+  for (std::uint64_t c = 0; c < result.count; ++c) r.rays.emplace_back(result.X + c * n, result.X + (c + 1) * n);
+  std::free(result.X);
+  std::sort(r.rays.begin(), r.rays.end());
+  return r;
+}
+
+class DoubleDescription : public testpaths::path_test {};
+
+TEST_P(DoubleDescription, ElementaryModesOfRandomNetworksAsByBruteForce) {
+  std::mt19937_64 rng(7);
+  std::uint64_t modes = 0;
+  for (int trial = 0; trial < 120; ++trial) {
+    const std::uint64_t m = 2 + rng() % 5, n = m + 1 + rng() % (11 - m);
+    std::vector<std::int64_t> S(m * n);
+    for (auto& v : S) v = rng() % 100 < 45 ? static_cast<std::int64_t>(rng() % 5) - 2 : 0;
+    std::vector<std::uint8_t> rev(n);
+    for (auto& v : rev) v = rng() % 100 < 35;
+    const auto expected = reference_modes(S, m, n, rev);
+    for (int threads : {1, 2}) {
+      omp_set_num_threads(threads);
+      const run got = flux_modes(S, m, n, rev, GetParam(), 1 + rng() % 4);
+      ASSERT_EQ(got.status, bits::dd_status::ok);
+      ASSERT_EQ(got.rays, expected) << "trial " << trial << ", " << threads << " threads";
+    }
+    modes += expected.size();
+  }
+  EXPECT_GT(modes, 500u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Simd, DoubleDescription, testpaths::every_path());
+
+TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
+  // The cycle network r1: -> A, r2: A -> B, r3: B ->, r4: A <-> B: a budget
+  // for the initial rays only stops the first step that pairs rays.
+  const std::vector<std::int64_t> S = {1, 0, -1, 1, 0, -1, -1, 1};
+  const std::vector<std::uint8_t> rev = {0, 0, 0, 1};
+  const run all = flux_modes(S, 2, 4, rev, bits::simd_isa::scalar, 64);
+  ASSERT_EQ(all.status, bits::dd_status::ok);
+  EXPECT_EQ(all.rays.size(), 3u);  // r1 r2 r3, r1 r4 r3, r2 + r4 reversed
+  const run tight = flux_modes(S, 2, 4, rev, bits::simd_isa::scalar, 64, 200);
+  EXPECT_EQ(tight.status, bits::dd_status::over_budget);
+  EXPECT_GE(tight.stats.failed_step, 1u);
+  EXPECT_GT(tight.stats.needed_bytes, 200u);
+
+  // x1, x2, x3 >= 0, then K x1 - x2 >= 0 and (K + 1) x3 - x2 >= 0: the
+  // second new ray is (K + 1, K (K + 1), K), beyond int64 for K = 2^40.
+  const std::int64_t K = std::int64_t(1) << 40;
+  const std::vector<std::int64_t> A = {1, 0, 0, K, 0, 0, 1, 0, -1, -1, 0, 0, 1, 0, K + 1};
+  const std::vector<std::int64_t> X0 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  const std::vector<std::uint64_t> sequence = {0, 1, 2, 3, 4};
+  const bits::dd_problem problem{A.data(), 5, 3, X0.data(), 3, sequence.data(), nullptr, false, 64, 0,
+                                 bits::simd_isa::scalar, nullptr, nullptr};
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::int64_overflow);
+  EXPECT_EQ(stats.failed_step, 2u);
+  EXPECT_EQ(result.X, nullptr);
+}
+
+}  // namespace
