@@ -1,7 +1,9 @@
 // The plug-ins of the double description steps as a host calls them:
-// ray_signs, ray_combine, integer_null_space, candidate_pairs and
-// pattern_tree, built, through the stand-in host. Messages and the order of
+// ray_signs, ray_combine, integer_null_space, candidate_pairs,
+// pattern_tree and enumerate_rays (all steps in one call), built, through
+// the stand-in host. Messages and the order of
 // the checks, small results, and what does not fit.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -197,6 +199,57 @@ TEST_F(PatternTree, TreeOutputsAndChecks) {
   expect_error("leaf_size must be a positive whole number . . .", 1, R.get(), half.get());
   array_ptr none = f64(0, 0);
   expect_error("in_order must be a non-empty real numeric or logical array . . .", 1, R.get(), two.get(), none.get());
+}
+
+class EnumerateRays : public harness::PluginTest {
+ protected:
+  EnumerateRays() : PluginTest("enumerate_rays") {}
+};
+
+TEST_F(EnumerateRays, RaysProgressAndChecksInOrder) {
+  // The cone over a square: its first three rows and their rays, then the fourth.
+  array_ptr A = i64(4, 3, {1, 1, 1, 1, 1, -1, 0, 0, 0, 0, 1, -1});
+  array_ptr X0 = i64(3, 3, {1, 1, -1, 1, -1, -1, 0, 0, 1});
+  array_ptr sequence = f64(1, 4, {0, 1, 2, 3});
+  array_ptr no = make(mxLOGICAL_CLASS, {1, 4}, std::vector<std::uint8_t>{0, 0, 0, 0});
+  array_ptr one = u16_scalar(1);
+  array_ptr settings = f64(1, 3, {2, 0, 1});  // leaf size 2, progress
+  standin::printed_text().clear();
+  const auto o = call(2, A.get(), X0.get(), sequence.get(), no.get(), one.get(), settings.get());
+  ASSERT_FALSE(o.failed) << o.message;
+  auto rays = harness::values<std::int64_t>(o.out());
+  ASSERT_EQ(rays.size(), 12u);
+  std::vector<std::vector<std::int64_t>> columns;
+  for (std::size_t c = 0; c < 4; ++c) columns.emplace_back(rays.begin() + 3 * c, rays.begin() + 3 * c + 3);
+  std::sort(columns.begin(), columns.end());
+  EXPECT_EQ(columns, (std::vector<std::vector<std::int64_t>>{{1, -1, -1}, {1, -1, 1}, {1, 1, -1}, {1, 1, 1}}));
+  EXPECT_EQ(harness::values<double>(o.out(1))[0], 1.0);  // one step
+  EXPECT_EQ(harness::values<double>(o.out(1))[2], 2.0);  // two adjacent pairs
+  EXPECT_EQ(standin::printed_text().find("step 1/1 (row 4): 3 rays (2 +, 1 -)"), 0u) << standin::printed_text();
+
+  array_ptr d = f64(3, 3);
+  array_ptr twice = f64(1, 4, {0, 1, 1, 3});
+  array_ptr short_rev = make(mxLOGICAL_CLASS, {1, 3}, std::vector<std::uint8_t>{0, 0, 0});
+  array_ptr big = f64(1, 5);
+  const mxArray* a = A.get();
+  expect_error("Six input arguments required . . .", 1, a);
+  expect_error("One or two output arguments required . . .", 0, a, X0.get(), sequence.get(), no.get(), one.get(), settings.get());
+  expect_error("A and X0 must be real int64 matrices . . .", 1, a, d.get(), sequence.get(), no.get(), one.get(), settings.get());
+  expect_error("sequence must be a uint32 or double array with one element per row of A . . .", 1, a, X0.get(), short_rev.get(), no.get(), one.get(), settings.get());
+  expect_error("reversible must be a logical or double array with one element per row of A . . .", 1, a, X0.get(), sequence.get(), short_rev.get(), one.get(), settings.get());
+  expect_error("settings must be a real double array of at most four elements . . .", 1, a, X0.get(), sequence.get(), no.get(), one.get(), big.get());
+  expect_error("sequence must hold every row of A once, as 0-based row numbers . . .", 1, a, X0.get(), twice.get(), no.get(), one.get(), settings.get());
+  // The same rays taken for other rows: not the rays of those rows.
+  array_ptr other = f64(1, 4, {3, 1, 2, 0});
+  expect_error("X0 must hold the initial rays of the first rows of the sequence: "
+               "a_i x0_j = 0 for i ~= j and > 0 for i == j . . .",
+               1, a, X0.get(), other.get(), no.get(), one.get(), settings.get());
+  // A budget that holds the initial rays only stops the step that pairs rays.
+  array_ptr tight = f64(1, 4, {64, 0, 0, 200});
+  const auto stopped = call(1, a, X0.get(), sequence.get(), no.get(), one.get(), tight.get());
+  EXPECT_TRUE(stopped.failed);
+  EXPECT_EQ(stopped.message.rfind("Step 1 of 1 needs ", 0), 0u) << stopped.message;
+  EXPECT_NE(stopped.message.find("more than the memory budget of 0.00 GB . . ."), std::string::npos) << stopped.message;
 }
 
 }  // namespace
