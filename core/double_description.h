@@ -323,6 +323,32 @@ struct screen_thread {
   std::uint64_t* mask = nullptr;
   std::uint32_t* stack = nullptr;
   bool ok = true;
+  // The last inner ray that the walk found (position in the tree over all
+  // rays): the pairs that follow share p and have a q much like the last
+  // one, so it often lies inside their union too and spares the walk.
+  std::uint64_t witness = UINT64_MAX;
+};
+
+// A column scan that also keeps the inner column it finds: the range where
+// `scan` found one is scanned again, plainly, for it.
+template <typename scan_t>
+struct witness_scan {
+  const scan_t& scan;
+  packed_pattern_matrix<std::uint64_t> R;
+  std::uint64_t* witness;
+  bool inside(const word_view_t<std::uint64_t>* P, const std::uint64_t* mask) const {
+    return scan.inside(P, mask);
+  }
+  bool operator()(std::uint64_t first, std::uint64_t last, std::uint64_t a, std::uint64_t b,
+                  const std::uint64_t* mask) const {
+    if (!scan(first, last, a, b, mask)) return false;
+    for (std::uint64_t c = first; c <= last; ++c)
+      if (c != a && c != b && pattern_inside_union<std::uint64_t>(R.column(c), mask, R.words_per_column)) {
+        *witness = c;
+        break;
+      }
+    return true;
+  }
 };
 
 #if BITS_SIMD_DISPATCH
@@ -360,12 +386,25 @@ inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::u
       reinterpret_cast<const word_view_t<std::uint64_t>*>(f.R_tree.data), c.W, f.nodes};
   ++t->screened;
   const std::uint32_t ray_p = c.f->ray[p], ray_q = c.f->ray[q];
-  if (tree_walk<std::uint64_t, scan_t>(c.adj_of_ray[ray_p], c.adj_of_ray[ray_q], Tr, R, c.W, f.nodes,
-                                       f.i_leaf.data, f.i_node.data,
-                                       walk_scratch<std::uint64_t>{t->mask, t->stack}, *c.scan))
+  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
+  const std::uint64_t w = t->witness;
+  if (w != UINT64_MAX && w != a && w != b) {
+    const std::uint64_t* P = f.G.data + a * c.W;
+    const std::uint64_t* Q = f.G.data + b * c.W;
+    const std::uint64_t* V = f.G.data + w * c.W;
+    bool inside = true;
+    for (std::uint64_t k = 0; k < c.W && inside; ++k) inside = (V[k] & ~(P[k] | Q[k])) == 0;
+    if (inside) return;
+  }
+  const witness_scan<scan_t> scan{*c.scan, R, &t->witness};
+  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, c.W, f.nodes, f.i_leaf.data,
+                                                     f.i_node.data,
+                                                     walk_scratch<std::uint64_t>{t->mask, t->stack}, scan))
     return;
-  if (!t->pairs.push(dd_pair{ray_p, ray_q}) ||
-      c.found->fetch_add(1, std::memory_order_relaxed) + 1 > c.fits) {
+  // Past the budget the pairs are only counted, so that the error can say
+  // what the step needs.
+  if (c.found->fetch_add(1, std::memory_order_relaxed) + 1 > c.fits) return;
+  if (!t->pairs.push(dd_pair{ray_p, ray_q})) {
     t->ok = false;
     c.failed->store(1, std::memory_order_relaxed);
   }
@@ -478,7 +517,7 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 #pragma omp critical(dd_pairs)
 #endif
     {
-      if (!c.failed->load() && t.pairs.size > 0) {
+      if (!c.failed->load() && c.found->load() <= c.fits && t.pairs.size > 0) {
         if (out->reserve(out->size + t.pairs.size)) {
           std::memcpy(out->data + out->size, t.pairs.data, t.pairs.size * sizeof(dd_pair));
           out->size += t.pairs.size;
@@ -494,11 +533,12 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 // The screening of one step with the adjacency scan and pair test of
 // instruction set `isa`: the vector scans need a transposed copy of the
 // patterns, from the heap; without it the straightforward ones run.
-// *failure: 0, 1 out of memory, 2 more new rays than `fits`.
+// *failure: 0, 1 out of memory, 2 more new rays than `fits`; *adjacent
+// counts the adjacent pairs, beyond `fits` too.
 inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
                         std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
                         std::uint64_t fits, simd_isa isa, dd_buffer<dd_pair>* out,
-                        std::uint64_t* candidates, int* failure) {
+                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
   const std::uint64_t all = adj.ray.size;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
                                                W, all};
@@ -547,7 +587,11 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
         &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
-  if (failed.load()) *failure = found.load() > fits ? 2 : 1;
+  *adjacent = found.load();
+  if (failed.load())
+    *failure = 1;
+  else if (*adjacent > fits)
+    *failure = 2;
 }
 
 }  // namespace detail
@@ -739,11 +783,12 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       if (pb.max_bytes != 0) fits = (pb.max_bytes - step_bytes) / ray_bytes;
       if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
       int failure = 0;
+      std::uint64_t adjacent = 0;
       detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, &pairs,
-                          &candidates, &failure);
+                          &candidates, &adjacent, &failure);
       if (failure) {
         stats->failed_step = step;
-        stats->needed_bytes = step_bytes + (pairs.size + 1) * ray_bytes;
+        stats->needed_bytes = step_bytes + adjacent * ray_bytes;
         if (failure == 2 && N + fits >= (std::uint64_t(1) << 32) - 1) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
