@@ -1,13 +1,14 @@
 # cmake -DNAME=bits_mex-<version> -DWORK_DIR=... -DARCHIVE=x.tar.gz -DSOURCE_DIR=<repository>
 #       -DSOURCES="mex/a.cpp|core/b.h" -DINST="/path/a.m|..." -DGENERATED_DIR=...
-#       -DCOPYING=... -P make_octave_package.cmake
+#       -DLICENSE=... -P make_octave_package.cmake
 # Assembles the Octave package folder NAME/ (see octave_package.cmake) and packs it as ARCHIVE.
 cmake_minimum_required(VERSION 3.20)
 set(dir ${WORK_DIR}/${NAME})
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${dir}/inst ${dir}/src)
 
-file(COPY ${GENERATED_DIR}/DESCRIPTION ${GENERATED_DIR}/INDEX ${COPYING} DESTINATION ${dir})
+file(COPY ${GENERATED_DIR}/DESCRIPTION ${GENERATED_DIR}/INDEX DESTINATION ${dir})
+configure_file(${LICENSE} ${dir}/COPYING COPYONLY)
 file(COPY ${GENERATED_DIR}/Makefile DESTINATION ${dir}/src)
 string(REPLACE "|" ";" inst "${INST}")
 file(COPY ${inst} DESTINATION ${dir}/inst)

@@ -1,7 +1,7 @@
 # cmake -DNAME=dir -DWORK_DIR=... -DARCHIVE=x.zip -DFILES="a|b" [-DOCTAVE_FILES="c|d"]
-#       -DHELP_DIR=matlab -DREADME=README.md -P make_package.cmake
-# Assembles NAME/ (plug-ins, help files, USAGE.md; the Octave plug-ins and
-# the help files again in NAME/octave/) and packs it as ARCHIVE.
+#       -DHELP_DIR=matlab -DREADME=README.md -DLICENSE=LICENSE -P make_package.cmake
+# Assembles NAME/ (plug-ins, help files, USAGE.md, LICENSE; the Octave
+# plug-ins and the help files again in NAME/octave/) and packs it as ARCHIVE.
 cmake_minimum_required(VERSION 3.20)
 set(dir ${WORK_DIR}/${NAME})
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -74,6 +74,7 @@ string(REPLACE "@LBRACKET@" "[" usage "${usage}")
 string(REPLACE "@RBRACKET@" "]" usage "${usage}")
 string(REPLACE "@BACKSLASH@" "\\" usage "${usage}")
 file(WRITE ${dir}/USAGE.md "${usage}")
+configure_file(${LICENSE} ${dir}/LICENSE COPYONLY)
 
 file(REMOVE ${ARCHIVE})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ARCHIVE} --format=zip ${NAME}

@@ -1,7 +1,7 @@
 # The Octave package: build/bits_mex-<version>.tar.gz (target octave_package,
 # part of the default build, which only copies files), in the layout that
 # Octave's `pkg install` takes:
-#   DESCRIPTION, INDEX, COPYING
+#   DESCRIPTION, INDEX, COPYING (the repository's LICENSE)
 #   inst/  the help files and the plain M-functions
 #   src/   the entries (mex/), the kernels (core/) and a Makefile that builds
 #          every plug-in with `mkoctfile --mex`
@@ -85,9 +85,9 @@ function(bits_add_octave_package)
   add_custom_command(OUTPUT ${archive}
     COMMAND ${CMAKE_COMMAND} -DNAME=${name} -DWORK_DIR=${work}/stage -DARCHIVE=${archive}
             -DSOURCE_DIR=${PROJECT_SOURCE_DIR} "-DSOURCES=${src_arg}" "-DINST=${inst_arg}"
-            -DGENERATED_DIR=${work}/generated -DCOPYING=${BITS_OCTAVE_PACKAGE_DIR}/COPYING
+            -DGENERATED_DIR=${work}/generated -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
             -P ${PROJECT_SOURCE_DIR}/cmake/make_octave_package.cmake
-    DEPENDS ${source_paths} ${inst} ${BITS_OCTAVE_PACKAGE_DIR}/COPYING
+    DEPENDS ${source_paths} ${inst} ${PROJECT_SOURCE_DIR}/LICENSE
             ${work}/generated/Makefile ${work}/generated/DESCRIPTION ${work}/generated/INDEX
             ${PROJECT_SOURCE_DIR}/cmake/make_octave_package.cmake
     COMMENT "Packing ${name}.tar.gz (Octave package)"

@@ -1,7 +1,7 @@
 # The "package" target: one archive for users who do not build, with every
 # plug-in built here (<name>.mexa64 and, with the cross compiler, <name>.mexw64),
-# the help files of matlab/ and the usage section of README.md, and in a
-# folder octave/ the Octave builds (<name>.mex) with the help files again:
+# the help files of matlab/, the usage section of README.md and LICENSE, and
+# in a folder octave/ the Octave builds (<name>.mex) with the help files again:
 #   cmake --build build --target package   ->   build/bits_mex-<version>.zip
 # The target is defined once every plug-in has been added.
 function(bits_add_package)
@@ -35,6 +35,7 @@ function(bits_add_package)
     COMMAND ${CMAKE_COMMAND} -DNAME=${name} -DWORK_DIR=${CMAKE_BINARY_DIR}/package
             -DARCHIVE=${CMAKE_BINARY_DIR}/${name}.zip "-DFILES=${files}" "-DOCTAVE_FILES=${octave_files}"
             -DHELP_DIR=${PROJECT_SOURCE_DIR}/matlab -DREADME=${PROJECT_SOURCE_DIR}/README.md
+            -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
             -P ${PROJECT_SOURCE_DIR}/cmake/make_package.cmake
     DEPENDS ${deps}
     COMMENT "Packing ${name}.zip"
