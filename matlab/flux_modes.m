@@ -64,15 +64,12 @@ function [E, names, info] = flux_modes(S, varargin)
 %   step), max_modes (most modes held at once), peak_bytes, time (seconds).
 %
 %   Example
-%     % A -> B -> C, with B <-> D reversible and exchange reactions
-%     %      r1: -> A   r2: A -> B   r3: B -> C   r4: C ->   r5: B <-> D   r6: D <->
-%     S = [1 -1  0  0  0  0;      % A
-%          0  1 -1  0 -1  0;      % B
-%          0  0  1 -1  0  0;      % C
-%          0  0  0  0  1 -1];     % D
+%     % r1: -> A, r2: A -> B, r3: B -> C, r4: C ->, r5: B <-> D, r6: D <->
+%     S = [1 -1 0 0 0 0; 0 1 -1 0 -1 0; 0 0 1 -1 0 0; 0 0 0 0 1 -1];
 %     E = flux_modes(S, logical([0 0 0 0 1 1]))
-%     % E = [0 1 1; 0 1 1; 0 0 1; 0 0 1; 1 1 0; 1 1 0]' ... three modes:
-%     %     r5+r6 (reversible), r1+r2+r5+r6, r1+r2+r3+r4
+%     % E = [0 1 1; 0 1 1; 1 0 1; 1 0 1; -1 1 0; -1 1 0]
+%     % (D taken up through r6 and r5 to leave by r3 and r4; A to D and out
+%     % by r6; A through to C and out by r4)
 %
 %   See also COMPRESS_NETWORK, SBML_READ, ENUMERATE_RAYS, EXTREME_RAYS.
 
