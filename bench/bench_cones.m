@@ -59,7 +59,7 @@ function bench_cones(results_file, timeout_seconds, selection)
   table = format_table(rows, timeout_seconds);
   printf('\n%s', table);
   if nargin >= 1 && ~isempty(results_file)
-    put_table(results_file, table);
+    put_table(results_file, table, 'cones');
   end
 end
 
@@ -109,19 +109,6 @@ function t = format_table(rows, timeout_seconds)
                    ours.seconds / ours.wall_2, cell_of(lr), cell_of(cd), cell_of(nz), shown_seconds(ours) / fastest, ...
                    ifelse(ok, 'yes', 'NO'))];
   end
-end
-
-function put_table(file, table)
-  text = fileread(file);
-  first = strfind(text, '<!-- cones:begin -->');
-  last = strfind(text, '<!-- cones:end -->');
-  if isempty(first) || isempty(last)
-    error('bench_cones: %s has no cones:begin/cones:end markers', file);
-  end
-  text = [text(1:first + numel('<!-- cones:begin -->')) table text(last:end)];
-  f = fopen(file, 'w');
-  fputs(f, text);
-  fclose(f);
 end
 
 function v = ifelse(c, a, b)
