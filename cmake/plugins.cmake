@@ -162,9 +162,12 @@ function(bits_install_beside_plugins)
   endforeach()
 endfunction()
 
-# bits_add_plugin(NAME [SERIAL] [LIBS lib...] [LINK lib...] [PKG_CONFIG module] [NEEDS soname...])
+# bits_add_plugin(NAME [SERIAL] [NO_WINDOWS] [LIBS lib...] [LINK lib...] [PKG_CONFIG module]
+#                 [NEEDS soname...])
 # builds mex/NAME.cpp in every flavour.
 # SERIAL: the plug-in runs on the calling thread only and gets no OpenMP runtime.
+# NO_WINDOWS: the Windows cross build leaves the plug-in out (it does not call
+#   bits_add_plugin for it); the Linux build then expects no NAME.mexw64.
 # LIBS: our own static libraries, linked in (and compiled into the Octave package).
 # LINK: libraries of the system, linked as shared libraries in every flavour;
 #   tests/CMakeLists.txt allows the release .mexa64 what they need.
@@ -173,7 +176,7 @@ endfunction()
 # NEEDS: the shared libraries of LINK that the release .mexa64 may need
 #   (tests/check_dependencies.cmake), such as libsbml.so.5.
 function(bits_add_plugin name)
-  cmake_parse_arguments(ARG "SERIAL" "PKG_CONFIG" "LIBS;LINK;NEEDS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL;NO_WINDOWS" "PKG_CONFIG" "LIBS;LINK;NEEDS" ${ARGN})
   set(plugin_openmp OpenMP::OpenMP_CXX)
   if(ARG_SERIAL)
     set(plugin_openmp "")
@@ -189,14 +192,23 @@ function(bits_add_plugin name)
   # What the Octave package's Makefile needs to know (cmake/octave_package.cmake),
   # and the dependency check (tests/CMakeLists.txt).
   set_target_properties(${name}_standin PROPERTIES BITS_SERIAL ${ARG_SERIAL} BITS_LIBS "${ARG_LIBS}"
-                        BITS_PKG_CONFIG "${ARG_PKG_CONFIG}" BITS_NEEDS "${ARG_NEEDS}")
+                        BITS_PKG_CONFIG "${ARG_PKG_CONFIG}" BITS_NEEDS "${ARG_NEEDS}"
+                        BITS_NO_WINDOWS ${ARG_NO_WINDOWS})
   if(BITS_GLIBC_BASELINE)
     bits_glibc_baseline(${name}_standin)
   endif()
   string(SUBSTRING ${BITS_PLUGIN_SUFFIX} 1 -1 standin_folder)
   install(TARGETS ${name}_standin LIBRARY DESTINATION ${BITS_INSTALL_DIR}/${standin_folder})
-  bits_install_beside_plugins(${help})
-  if(BITS_HAVE_WINDOWS)
+  if(ARG_NO_WINDOWS)
+    bits_install_folders(folders)
+    list(REMOVE_ITEM folders mexw64)
+    foreach(folder ${folders})
+      install(FILES ${help} DESTINATION ${BITS_INSTALL_DIR}/${folder})
+    endforeach()
+  else()
+    bits_install_beside_plugins(${help})
+  endif()
+  if(BITS_HAVE_WINDOWS AND NOT ARG_NO_WINDOWS)
     install(FILES ${BITS_WINDOWS_DIR}/standin/${name}.mexw64 DESTINATION ${BITS_INSTALL_DIR}/mexw64)
   endif()
 
