@@ -1,6 +1,34 @@
 // sbml_read as a host calls it, through the stand-in host: small SBML files
 // written here (level 3 with fbc version 2, level 3 with fbc version 1,
-// level 2), the messages of the checks, and nothing left behind.
+// level 2), the messages of the checks, and nothing left behind. First the
+// host calls it needs (cells, strings, logical matrices), in every build.
+#include <cstdint>
+#include <vector>
+
+#include "tests/plugin_harness.h"
+
+TEST(StandinCells, ElementsGoWithTheCellAndCopiesAreDeep) {
+  const std::size_t before = standin::live_arrays();
+  mxArray* cell = mxCreateCellMatrix(2, 1);
+  EXPECT_EQ(mxGetClassID(cell), mxCELL_CLASS);
+  mxSetCell(cell, 0, mxCreateString("R_\xC3\xA9"));  // UTF-8 of U+00E9
+  mxSetCell(cell, 1, mxCreateString(""));
+  mxArray* copy = mxDuplicateArray(cell);
+  EXPECT_EQ(standin::live_arrays(), before + 6);
+  mxArray* const* elements = static_cast<mxArray* const*>(mxGetData(copy));
+  EXPECT_NE(elements[0], static_cast<mxArray* const*>(mxGetData(cell))[0]);
+  EXPECT_EQ(harness::values<std::uint16_t>(elements[0]), (std::vector<std::uint16_t>{'R', '_', 0xE9}));
+  EXPECT_EQ(standin::dims(elements[0]), (std::vector<std::size_t>{1, 3}));
+  EXPECT_EQ(mxGetNumberOfElements(elements[1]), 0u);
+  mxArray* flags = mxCreateLogicalMatrix(1, 3);
+  EXPECT_EQ(mxGetClassID(flags), mxLOGICAL_CLASS);
+  EXPECT_EQ(harness::values<std::uint8_t>(flags), (std::vector<std::uint8_t>{0, 0, 0}));
+  standin::destroy(flags);
+  standin::destroy(copy);
+  standin::destroy(cell);
+  EXPECT_EQ(standin::live_arrays(), before);
+}
+
 #ifdef BITS_HAVE_SBML_READ
 
 // Our declarations of libsbml's C API beside libsbml's own: a declaration
@@ -15,9 +43,6 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <vector>
-
-#include "tests/plugin_harness.h"
 
 namespace {
 
