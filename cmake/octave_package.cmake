@@ -24,6 +24,7 @@ function(bits_add_octave_package)
   set(OPENMP_PLUGINS "")
   set(SERIAL_PLUGINS "")
   set(OBJECT_RULES "")
+  set(PKG_CONFIG_RULES "")
   set(sources "")
   set(objects "")
   foreach(target ${targets})
@@ -31,7 +32,25 @@ function(bits_add_octave_package)
     list(APPEND names ${plugin})
     list(APPEND sources mex/${plugin}.cpp)
     get_target_property(serial ${target} BITS_SERIAL)
-    if(serial)
+    get_target_property(module ${target} BITS_PKG_CONFIG)
+    if(module)
+      # Built only where pkg-config finds the library it needs (sbml_read:
+      # libsbml); skipped with a note otherwise, and the install goes on.
+      if(serial)
+        set(openmp "")
+      else()
+        set(openmp " -fopenmp")
+      endif()
+      string(APPEND PKG_CONFIG_RULES
+             "ifeq ($(shell $(PKG_CONFIG) --exists ${module} && echo yes),yes)\n"
+             "all: $(INST)/${plugin}.mex\n"
+             "else\n"
+             "$(info ${plugin} skipped: pkg-config finds no ${module})\n"
+             "endif\n"
+             "$(INST)/${plugin}.mex: mex/${plugin}.cpp $(HEADERS)\n"
+             "\t$(MKOCTFILE) --mex $(FLAGS)${openmp} $(shell $(PKG_CONFIG) --cflags-only-I ${module}) -o $@ $< "
+             "$(shell $(PKG_CONFIG) --libs ${module})\n")
+    elseif(serial)
       string(APPEND SERIAL_PLUGINS " ${plugin}")
     else()
       string(APPEND OPENMP_PLUGINS " ${plugin}")

@@ -162,10 +162,21 @@ function(bits_install_beside_plugins)
   endforeach()
 endfunction()
 
-# bits_add_plugin(NAME [SERIAL] [LIBS lib...]) builds mex/NAME.cpp in every flavour.
+# bits_add_plugin(NAME [SERIAL] [NO_WINDOWS] [LIBS lib...] [LINK lib...] [PKG_CONFIG module]
+#                 [NEEDS soname...])
+# builds mex/NAME.cpp in every flavour.
 # SERIAL: the plug-in runs on the calling thread only and gets no OpenMP runtime.
+# NO_WINDOWS: the Windows cross build leaves the plug-in out (it does not call
+#   bits_add_plugin for it); the Linux build then expects no NAME.mexw64.
+# LIBS: our own static libraries, linked in (and compiled into the Octave package).
+# LINK: libraries of the system, linked as shared libraries in every flavour;
+#   tests/CMakeLists.txt allows the release .mexa64 what they need.
+# PKG_CONFIG: the pkg-config module that stands for LINK where the Octave
+#   package is installed; its Makefile skips the plug-in when it is missing.
+# NEEDS: the shared libraries of LINK that the release .mexa64 may need
+#   (tests/check_dependencies.cmake), such as libsbml.so.5.
 function(bits_add_plugin name)
-  cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL;NO_WINDOWS" "PKG_CONFIG" "LIBS;LINK;NEEDS" ${ARGN})
   set(plugin_openmp OpenMP::OpenMP_CXX)
   if(ARG_SERIAL)
     set(plugin_openmp "")
@@ -174,19 +185,30 @@ function(bits_add_plugin name)
   set(help ${BITS_HELP_DIR}/${name}.m)
 
   add_library(${name}_standin MODULE ${src})
-  bits_plugin_flags(${name}_standin bits_host_api ${BITS_HOST_LIBS} ${ARG_LIBS})
+  bits_plugin_flags(${name}_standin bits_host_api ${BITS_HOST_LIBS} ${ARG_LIBS} ${ARG_LINK})
   set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} SUFFIX ${BITS_PLUGIN_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${BITS_STANDIN_DIR})
   set_property(GLOBAL APPEND PROPERTY BITS_STANDIN_PLUGINS ${name}_standin)
-  # What the Octave package's Makefile needs to know (cmake/octave_package.cmake).
-  set_target_properties(${name}_standin PROPERTIES BITS_SERIAL ${ARG_SERIAL} BITS_LIBS "${ARG_LIBS}")
+  # What the Octave package's Makefile needs to know (cmake/octave_package.cmake),
+  # and the dependency check (tests/CMakeLists.txt).
+  set_target_properties(${name}_standin PROPERTIES BITS_SERIAL ${ARG_SERIAL} BITS_LIBS "${ARG_LIBS}"
+                        BITS_PKG_CONFIG "${ARG_PKG_CONFIG}" BITS_NEEDS "${ARG_NEEDS}"
+                        BITS_NO_WINDOWS ${ARG_NO_WINDOWS})
   if(BITS_GLIBC_BASELINE)
     bits_glibc_baseline(${name}_standin)
   endif()
   string(SUBSTRING ${BITS_PLUGIN_SUFFIX} 1 -1 standin_folder)
   install(TARGETS ${name}_standin LIBRARY DESTINATION ${BITS_INSTALL_DIR}/${standin_folder})
-  bits_install_beside_plugins(${help})
-  if(BITS_HAVE_WINDOWS)
+  if(ARG_NO_WINDOWS)
+    bits_install_folders(folders)
+    list(REMOVE_ITEM folders mexw64)
+    foreach(folder ${folders})
+      install(FILES ${help} DESTINATION ${BITS_INSTALL_DIR}/${folder})
+    endforeach()
+  else()
+    bits_install_beside_plugins(${help})
+  endif()
+  if(BITS_HAVE_WINDOWS AND NOT ARG_NO_WINDOWS)
     install(FILES ${BITS_WINDOWS_DIR}/standin/${name}.mexw64 DESTINATION ${BITS_INSTALL_DIR}/mexw64)
   endif()
 
@@ -194,7 +216,7 @@ function(bits_add_plugin name)
     add_library(${name}_octave MODULE ${src})
     target_include_directories(${name}_octave PRIVATE ${OCTAVE_OCTINCLUDEDIR}/.. ${OCTAVE_OCTINCLUDEDIR})
     target_link_directories(${name}_octave PRIVATE ${OCTAVE_OCTLIBDIR})
-    bits_plugin_flags(${name}_octave octinterp octave ${ARG_LIBS})
+    bits_plugin_flags(${name}_octave octinterp octave ${ARG_LIBS} ${ARG_LINK})
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} SUFFIX ".mex"
                           LIBRARY_OUTPUT_DIRECTORY ${BITS_OCTAVE_DIR})
     configure_file(${help} ${BITS_OCTAVE_DIR}/${name}.m COPYONLY)
@@ -205,7 +227,7 @@ function(bits_add_plugin name)
 
   if(BITS_HAVE_MATLAB)
     matlab_add_mex(NAME ${name}_matlab SRC ${src} OUTPUT_NAME ${name}
-                   LINK_TO bits_core ${plugin_openmp} ${ARG_LIBS})
+                   LINK_TO bits_core ${plugin_openmp} ${ARG_LIBS} ${ARG_LINK})
     set_target_properties(${name}_matlab PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR}
                           RUNTIME_OUTPUT_DIRECTORY ${BITS_MATLAB_DIR})
     configure_file(${help} ${BITS_MATLAB_DIR}/${name}.m COPYONLY)

@@ -53,6 +53,9 @@ typedef enum {
 typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
 
 #define mxCreateNumericMatrix mxCreateNumericMatrix_730
+#define mxCreateLogicalMatrix mxCreateLogicalMatrix_730
+#define mxCreateCellMatrix mxCreateCellMatrix_730
+#define mxSetCell mxSetCell_730
 #define mxGetString mxGetString_700
 
 /* libmex */
@@ -73,6 +76,11 @@ BITS_HOST_API int mxIsComplex(const mxArray *a);
 BITS_HOST_API int mxIsSparse(const mxArray *a);
 BITS_HOST_API mxArray *mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID class_id,
                                                  mxComplexity complexity);
+BITS_HOST_API mxArray *mxCreateLogicalMatrix_730(mwSize m, mwSize n);
+BITS_HOST_API mxArray *mxCreateCellMatrix_730(mwSize m, mwSize n);
+/* The cell takes the value over: it is destroyed with the cell. */
+BITS_HOST_API void mxSetCell_730(mxArray *cell, mwIndex index, mxArray *value);
+BITS_HOST_API mxArray *mxCreateString(const char *text);
 BITS_HOST_API mxArray *mxDuplicateArray(const mxArray *a);
 BITS_HOST_API void *mxCalloc(size_t count, size_t size);
 BITS_HOST_API int mxGetString_700(const mxArray *a, char *buffer, mwSize length);

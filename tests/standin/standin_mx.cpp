@@ -1,10 +1,12 @@
 // libmx of the stand-in host: arrays and host-managed memory.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <set>
+#include <string>
 
 #include "tests/standin/standin.h"
 #include "tests/standin/standin_internal.h"
@@ -64,6 +66,9 @@ mxArray* track(mxArray* a) {
   return a;
 }
 
+// A cell's elements are handles of arrays that the cell owns.
+mxArray** cells_of(const mxArray* a) { return reinterpret_cast<mxArray**>(a->data); }
+
 void free_array(mxArray* a) {
   if (a == nullptr) return;
   {
@@ -71,8 +76,57 @@ void free_array(mxArray* a) {
     if (live.erase(a) == 0) std::abort();  // not ours, or given back twice
     made_in_call.erase(a);
   }
+  if (a->class_id == mxCELL_CLASS && a->data) {
+    const std::size_t n = a->bytes / sizeof(mxArray*);
+    for (std::size_t k = 0; k < n; ++k) free_array(cells_of(a)[k]);
+  }
   if (a->block) ::operator delete(a->block, std::align_val_t(kAlign));
   delete a;
+}
+
+// Arrays that a real host cannot make end the call with its message.
+[[noreturn]] void out_of_memory();
+
+// A new real, full m x n array of the call, zeroed (cells: no elements set).
+mxArray* create_matrix(mwSize m, mwSize n, mxClassID class_id) {
+  if (n != 0 && m > SIZE_MAX / n / element_size(class_id)) out_of_memory();
+  try {
+    return track(make(class_id, {m, n}, false, false));
+  } catch (const std::bad_alloc&) {
+    out_of_memory();
+  }
+}
+
+// UTF-8 text to UTF-16, as the host reads an 8-bit string; a byte that
+// starts no valid sequence becomes U+FFFD.
+std::u16string utf16_of(const char* text) {
+  std::u16string out;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  while (*s) {
+    std::uint32_t cp = *s;
+    std::size_t len = cp < 0x80 ? 1 : (cp >> 5) == 0x6 ? 2 : (cp >> 4) == 0xE ? 3 : (cp >> 3) == 0x1E ? 4 : 0;
+    bool ok = len != 0;
+    if (ok && len > 1) {
+      cp &= 0x7F >> len;
+      for (std::size_t k = 1; k < len && ok; ++k) {
+        ok = (s[k] & 0xC0) == 0x80;
+        cp = (cp << 6) | (s[k] & 0x3F);
+      }
+    }
+    if (!ok) {
+      out.push_back(u'\uFFFD');
+      ++s;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      out.push_back(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(char16_t(cp));
+    }
+    s += len;
+  }
+  return out;
 }
 
 }  // namespace
@@ -184,9 +238,47 @@ mxArray* mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID class_id,
   }
 }
 
+mxArray* mxCreateLogicalMatrix_730(mwSize m, mwSize n) {
+  return standin::create_matrix(m, n, mxLOGICAL_CLASS);
+}
+
+mxArray* mxCreateCellMatrix_730(mwSize m, mwSize n) { return standin::create_matrix(m, n, mxCELL_CLASS); }
+
+// The cell takes `value` over: it is no longer the call's to reclaim, and it
+// goes with the cell. An element replaced is left to its owner, as in
+// MATLAB: during a call that is the call, which reclaims it at the end.
+void mxSetCell_730(mxArray* cell, mwIndex index, mxArray* value) {
+  if (cell == nullptr || cell->class_id != mxCELL_CLASS || index >= mxGetNumberOfElements(cell) ||
+      !standin::internal::is_live(cell) || (value != nullptr && !standin::internal::is_live(value)))
+    std::abort();  // a fault of the plug-in's
+  mxArray*& slot = standin::cells_of(cell)[index];
+  std::lock_guard<std::mutex> g(standin::registry_lock);
+  if (slot != nullptr && standin::in_call) standin::made_in_call.insert(slot);
+  if (value != nullptr) standin::made_in_call.erase(value);
+  slot = value;
+}
+
+mxArray* mxCreateString(const char* text) {
+  try {
+    return standin::track(standin::create_char(standin::utf16_of(text ? text : "")));
+  } catch (const std::bad_alloc&) {
+    host_fail("Out of memory. Type \"help memory\" for your options.");
+  }
+}
+
 mxArray* mxDuplicateArray(const mxArray* a) {
   mxArray* copy = standin::make(a->class_id, a->dims, a->complex, a->sparse);
   if (a->bytes) std::memcpy(copy->data, a->data, a->bytes);
+  if (a->class_id == mxCELL_CLASS && a->data) {
+    // A cell's copy holds copies of its elements.
+    mxArray** elements = standin::cells_of(copy);
+    for (std::size_t k = 0; k < a->bytes / sizeof(mxArray*); ++k)
+      if (elements[k]) {
+        elements[k] = mxDuplicateArray(elements[k]);
+        std::lock_guard<std::mutex> g(standin::registry_lock);
+        standin::made_in_call.erase(elements[k]);
+      }
+  }
   return standin::track(copy);
 }
 
@@ -234,6 +326,9 @@ int mxGetString_700(const mxArray* a, char* buffer, mwSize length) {
 }  // extern "C"
 
 namespace standin {
+namespace {
+void out_of_memory() { internal::host_fail("Out of memory. Type \"help memory\" for your options."); }
+}  // namespace
 namespace internal {
 host_error::host_error(const std::string& message) : std::runtime_error(message) {}
 host_error::~host_error() = default;

@@ -1,0 +1,359 @@
+// [S, reversible, reactions, metabolites] = sbml_read(file)
+//
+// The metabolic network of an SBML file (any level, with or without the fbc
+// package), read by libsbml: S is the stoichiometric matrix (double, rows =
+// the species that are not boundary species, columns = the reactions, both
+// in document order; reactants negative, products positive, summed where a
+// species appears more than once), reversible a logical row (the reaction's
+// reversible attribute, or a negative fbc lower flux bound), reactions and
+// metabolites columns of cells holding the ids. Runs on the calling thread.
+//
+// Only libsbml's C API is called (declared in mex/sbml_c_api.h), so no C++
+// object or exception of libsbml's crosses into this file. The document is freed before every host call that
+// can end the call (the error call, the output arrays): the outputs are made
+// from a copy, in one block of malloc'd memory, of what the document says.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "mex/host_args.h"
+#include "mex/sbml_c_api.h"
+
+namespace {
+
+// Messages are composed here, on the stack, before the call ends.
+constexpr std::size_t message_size = 1024;
+// Bytes reserved per character of the file name in the host's 8-bit form.
+constexpr std::uint64_t bytes_per_character = 4;
+// At most this much of a file name or an id goes into a message.
+constexpr int shown = 300;
+
+// The network, copied out of the document: one malloc'd block holds it all.
+struct network {
+  std::uint64_t m = 0;       // internal species: rows
+  std::uint64_t n = 0;       // reactions: columns
+  std::uint64_t entries = 0;  // species references to internal species
+  double* value = nullptr;               // [entries]
+  std::uint64_t* id_start = nullptr;     // [n + m]: reactions, then species
+  std::uint32_t* row = nullptr;          // [entries]
+  std::uint32_t* column = nullptr;       // [entries]
+  unsigned char* reversible = nullptr;   // [n]
+  char* text = nullptr;                  // the ids, each ending in NUL
+  void* block = nullptr;
+};
+
+// A block of a call that the host ended while making the outputs: freed at
+// the next call, or when the plug-in is unloaded.
+void* leftover = nullptr;
+void free_leftover() {
+  std::free(leftover);
+  leftover = nullptr;
+}
+
+struct keyed {
+  const char* id;
+  std::uint32_t index;  // row or column; UINT32_MAX: a boundary species
+};
+constexpr std::uint32_t no_row = UINT32_MAX;
+
+bool id_less(const keyed& a, const keyed& b) { return std::strcmp(a.id, b.id) < 0; }
+
+const keyed* find(const keyed* keys, std::uint64_t count, const char* id) {
+  const keyed probe{id, 0};
+  const keyed* at = std::lower_bound(keys, keys + count, probe, id_less);
+  return at != keys + count && std::strcmp(at->id, id) == 0 ? at : nullptr;
+}
+
+const char* text_or_empty(const char* s) { return s ? s : ""; }
+
+// The first line of libsbml's message, without trailing blanks.
+void first_line(const char* text, char* out, std::size_t size) {
+  std::size_t k = 0;
+  for (; text && text[k] && text[k] != '\n' && k + 1 < size; ++k) out[k] = text[k];
+  while (k > 0 && (out[k - 1] == ' ' || out[k - 1] == '\r' || out[k - 1] == '.')) --k;
+  out[k] = '\0';
+}
+
+// The first error of the reader that stops the reading: any error or fatal
+// error except a missing XML declaration or encoding (libsbml's 1001, 1002),
+// which keep nothing from being read, and a missing model (20201), which the
+// caller reports in its own words.
+const XMLError_t* first_error(SBMLDocument_t* doc) {
+  const unsigned count = SBMLDocument_getNumErrors(doc);
+  for (unsigned k = 0; k < count; ++k) {
+    const XMLError_t* e = reinterpret_cast<const XMLError_t*>(SBMLDocument_getError(doc, k));
+    const unsigned id = XMLError_getErrorId(e);
+    if ((XMLError_isError(e) || XMLError_isFatal(e)) && id != 1001 && id != 1002 && id != 20201)
+      return e;
+  }
+  return nullptr;
+}
+
+// A species reference's coefficient: the stoichiometry attribute (1 when it
+// is missing; divided by the denominator of level 1). False when it comes
+// from a formula (stoichiometryMath of level 2).
+bool coefficient(const SpeciesReference_t* ref, unsigned level, double* out) {
+  if (SpeciesReference_isSetStoichiometryMath(ref)) return false;
+  double v = SpeciesReference_isSetStoichiometry(ref) ? SpeciesReference_getStoichiometry(ref) : 1.0;
+  if (level == 1) v /= SpeciesReference_getDenominator(ref);
+  *out = v;
+  return true;
+}
+
+// Reads the network of `file` into `net`. On failure writes the message
+// into `message` and returns false; either way the document and every
+// scratch block are freed, except net->block on success.
+bool read_network(const char* file, network* net, char* message) {
+  // Readable at all? (libsbml's own report would not tell a missing file
+  // from an unreadable one, nor name it.)
+  std::FILE* probe = std::fopen(file, "rb");
+  bool readable = probe != nullptr;
+  if (probe) {
+    (void)std::fgetc(probe);
+    readable = !std::ferror(probe);  // a folder opens, but does not read
+    std::fclose(probe);
+  }
+  if (!readable) {
+    std::snprintf(message, message_size, "Cannot read the file '%.*s' . . .", shown, file);
+    return false;
+  }
+
+  SBMLDocument_t* doc = readSBMLFromFile(file);
+  if (doc == nullptr) {
+    std::snprintf(message, message_size, "Out of memory reading the file '%.*s' . . .", shown, file);
+    return false;
+  }
+  keyed* species_keys = nullptr;
+  keyed* reaction_keys = nullptr;
+  bool ok = false;
+  char detail[512];
+  Model_t* model = nullptr;
+  std::uint64_t species = 0, text_bytes = 0;
+  unsigned level = 0;
+
+  if (const XMLError_t* e = first_error(doc)) {
+    first_line(XMLError_getMessage(e), detail, sizeof detail);
+    std::snprintf(message, message_size, "The file '%.*s' is not readable SBML (line %u: %s) . . .", shown,
+                  file, XMLError_getLine(e), detail);
+    goto done;
+  }
+  model = SBMLDocument_getModel(doc);
+  if (model == nullptr) {
+    std::snprintf(message, message_size, "The SBML file '%.*s' holds no model . . .", shown, file);
+    goto done;
+  }
+  net->n = Model_getNumReactions(model);
+  if (net->n == 0) {
+    std::snprintf(message, message_size, "The model has no reactions . . .");
+    goto done;
+  }
+  level = SBMLDocument_getLevel(doc);
+
+  // Species and reactions by id, for the references; rows in document order.
+  species = Model_getNumSpecies(model);
+  species_keys = static_cast<keyed*>(std::malloc((species ? species : 1) * sizeof(keyed)));
+  reaction_keys = static_cast<keyed*>(std::malloc(net->n * sizeof(keyed)));
+  if (!species_keys || !reaction_keys) {
+    std::snprintf(message, message_size, "Out of memory reading the file '%.*s' . . .", shown, file);
+    goto done;
+  }
+  for (std::uint64_t s = 0; s < species; ++s) {
+    const Species_t* sp = Model_getSpecies(model, static_cast<unsigned>(s));
+    const char* id = text_or_empty(Species_getId(sp));
+    const bool boundary = Species_getBoundaryCondition(sp) != 0;
+    species_keys[s] = keyed{id, boundary ? no_row : static_cast<std::uint32_t>(net->m)};
+    if (!boundary) {
+      ++net->m;
+      text_bytes += std::strlen(id) + 1;
+    }
+  }
+  for (std::uint64_t j = 0; j < net->n; ++j) {
+    const char* id = text_or_empty(Reaction_getId(Model_getReaction(model, static_cast<unsigned>(j))));
+    reaction_keys[j] = keyed{id, static_cast<std::uint32_t>(j)};
+    text_bytes += std::strlen(id) + 1;
+  }
+  std::sort(species_keys, species_keys + species, id_less);
+  std::sort(reaction_keys, reaction_keys + net->n, id_less);
+
+  // Every reference checked and counted before anything is copied.
+  for (std::uint64_t j = 0; j < net->n; ++j) {
+    Reaction_t* r = Model_getReaction(model, static_cast<unsigned>(j));
+    const char* rid = text_or_empty(Reaction_getId(r));
+    for (int side = 0; side < 2; ++side) {
+      const unsigned count = side == 0 ? Reaction_getNumReactants(r) : Reaction_getNumProducts(r);
+      for (unsigned k = 0; k < count; ++k) {
+        const SpeciesReference_t* ref = side == 0 ? Reaction_getReactant(r, k) : Reaction_getProduct(r, k);
+        const char* sid = text_or_empty(SpeciesReference_getSpecies(ref));
+        const keyed* sp = find(species_keys, species, sid);
+        double v = 0.0;
+        if (sp == nullptr) {
+          std::snprintf(message, message_size,
+                        "Reaction '%.*s' refers to the species '%.*s', which the model does not declare . . .",
+                        shown, rid, shown, sid);
+          goto done;
+        }
+        if (!coefficient(ref, level, &v)) {
+          std::snprintf(message, message_size,
+                        "Reaction '%.*s' gives the stoichiometry of '%.*s' by a formula (stoichiometryMath), "
+                        "which is not read . . .",
+                        shown, rid, shown, sid);
+          goto done;
+        }
+        if (!std::isfinite(v)) {
+          std::snprintf(message, message_size,
+                        "Reaction '%.*s' gives the species '%.*s' a stoichiometry that is not a finite number . . .",
+                        shown, rid, shown, sid);
+          goto done;
+        }
+        if (sp->index != no_row) ++net->entries;
+      }
+    }
+  }
+
+  {
+    // The block: doubles, offsets, rows, columns, flags, text.
+    const std::uint64_t bytes = net->entries * (sizeof(double) + 2 * sizeof(std::uint32_t)) +
+                                (net->n + net->m) * sizeof(std::uint64_t) + net->n + text_bytes;
+    net->block = std::malloc(static_cast<std::size_t>(bytes));
+    if (net->block == nullptr) {
+      std::snprintf(message, message_size, "Out of memory reading the file '%.*s' . . .", shown, file);
+      goto done;
+    }
+    char* at = static_cast<char*>(net->block);
+    net->value = reinterpret_cast<double*>(at);
+    at += net->entries * sizeof(double);
+    net->id_start = reinterpret_cast<std::uint64_t*>(at);
+    at += (net->n + net->m) * sizeof(std::uint64_t);
+    net->row = reinterpret_cast<std::uint32_t*>(at);
+    at += net->entries * sizeof(std::uint32_t);
+    net->column = reinterpret_cast<std::uint32_t*>(at);
+    at += net->entries * sizeof(std::uint32_t);
+    net->reversible = reinterpret_cast<unsigned char*>(at);
+    at += net->n;
+    net->text = at;
+  }
+
+  {
+    std::uint64_t e = 0, used = 0;
+    for (std::uint64_t j = 0; j < net->n; ++j) {
+      Reaction_t* r = Model_getReaction(model, static_cast<unsigned>(j));
+      const char* rid = text_or_empty(Reaction_getId(r));
+      net->id_start[j] = used;
+      std::memcpy(net->text + used, rid, std::strlen(rid) + 1);
+      used += std::strlen(rid) + 1;
+      net->reversible[j] = Reaction_getReversible(r) ? 1 : 0;
+      for (int side = 0; side < 2; ++side) {
+        const unsigned count = side == 0 ? Reaction_getNumReactants(r) : Reaction_getNumProducts(r);
+        for (unsigned k = 0; k < count; ++k) {
+          const SpeciesReference_t* ref = side == 0 ? Reaction_getReactant(r, k) : Reaction_getProduct(r, k);
+          const keyed* sp = find(species_keys, species, text_or_empty(SpeciesReference_getSpecies(ref)));
+          double v = 0.0;
+          coefficient(ref, level, &v);
+          if (sp->index == no_row) continue;
+          net->row[e] = sp->index;
+          net->column[e] = static_cast<std::uint32_t>(j);
+          net->value[e] = side == 0 ? -v : v;
+          ++e;
+        }
+      }
+      // fbc version 2: the lower bound names a parameter.
+      if (SBasePlugin_t* plugin = SBase_getPlugin(reinterpret_cast<SBase_t*>(r), "fbc")) {
+        if (char* bound = FbcReactionPlugin_getLowerFluxBound(reinterpret_cast<FbcSBasePlugin_t*>(plugin))) {
+          const Parameter_t* p = Model_getParameterById(model, bound);
+          if (p != nullptr && Parameter_getValue(p) < 0.0) net->reversible[j] = 1;
+          util_free(bound);
+        }
+      }
+    }
+    for (std::uint64_t s = 0, row = 0; s < species; ++s) {
+      const Species_t* sp = Model_getSpecies(model, static_cast<unsigned>(s));
+      if (Species_getBoundaryCondition(sp)) continue;
+      const char* id = text_or_empty(Species_getId(sp));
+      net->id_start[net->n + row++] = used;
+      std::memcpy(net->text + used, id, std::strlen(id) + 1);
+      used += std::strlen(id) + 1;
+    }
+    // fbc version 1: flux bounds of the model. A lower bound below zero
+    // (greaterEqual, equal) or an upper one (lessEqual: the flux itself must
+    // then be negative) makes the reaction reversible.
+    if (SBasePlugin_t* plugin = SBase_getPlugin(reinterpret_cast<SBase_t*>(model), "fbc")) {
+      const unsigned bounds = FbcModelPlugin_getNumFluxBounds(plugin);
+      for (unsigned b = 0; b < bounds; ++b) {
+        FluxBound_t* fb = FbcModelPlugin_getFluxBound(plugin, b);
+        const keyed* r = find(reaction_keys, net->n, text_or_empty(FluxBound_getReaction(fb)));
+        const char* op = text_or_empty(FluxBound_getOperation(fb));
+        const bool bounds_flux = std::strcmp(op, "greaterEqual") == 0 || std::strcmp(op, "equal") == 0 ||
+                                 std::strcmp(op, "lessEqual") == 0 || std::strcmp(op, "greater") == 0 ||
+                                 std::strcmp(op, "less") == 0;
+        if (r != nullptr && bounds_flux && FluxBound_getValue(fb) < 0.0) net->reversible[r->index] = 1;
+      }
+    }
+  }
+  ok = true;
+
+done:
+  std::free(species_keys);
+  std::free(reaction_keys);
+  SBMLDocument_free(doc);
+  if (!ok) {
+    std::free(net->block);
+    net->block = nullptr;
+  }
+  return ok;
+}
+
+// A column of cells holding the ids `first` .. `first + count - 1`.
+mxArray* id_column(const network& net, std::uint64_t first, std::uint64_t count) {
+  mxArray* cells = mxCreateCellMatrix(static_cast<mwSize>(count), 1);
+  for (std::uint64_t k = 0; k < count; ++k)
+    mxSetCell(cells, static_cast<mwIndex>(k), mxCreateString(net.text + net.id_start[first + k]));
+  return cells;
+}
+
+}  // namespace
+
+BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  free_leftover();
+  mexAtExit(&free_leftover);
+  if (nrhs != 1) host::fail("One input argument required . . .");
+  if (nlhs > 4) host::fail("At most four output arguments allowed . . .");
+  const mxArray* file = prhs[0];
+  const char* not_a_name = "file must be a file name (a char row) . . .";
+  const std::uint64_t count = host::elements(file);
+  if (!mxIsChar(file) || host::rows(file) != 1 || count == 0 || count > (SIZE_MAX - 1) / bytes_per_character)
+    host::fail(not_a_name);
+  // Host-managed and zeroed. A name that does not convert whole, or holds a
+  // NUL character, names no file.
+  const std::size_t length = static_cast<std::size_t>(count * bytes_per_character + 1);
+  char* name = static_cast<char*>(mxCalloc(length, 1));
+  if (mxGetString(file, name, length) != 0) host::fail(not_a_name);
+  for (std::size_t k = std::strlen(name); k < length; ++k)
+    if (name[k] != '\0') host::fail(not_a_name);
+
+  network net;
+  {
+    char message[message_size];
+    if (!read_network(name, &net, message)) host::fail(message);
+  }
+
+  // The document is gone; the outputs are made from the copy. Should the
+  // host end the call here (out of memory), the next call frees the copy.
+  leftover = net.block;
+  mxArray* S = mxCreateNumericMatrix(static_cast<mwSize>(net.m), static_cast<mwSize>(net.n), mxDOUBLE_CLASS,
+                                     mxREAL);
+  double* s = mxGetPr(S);
+  for (std::uint64_t e = 0; e < net.entries; ++e) s[net.row[e] + net.column[e] * net.m] += net.value[e];
+  plhs[0] = S;
+  if (nlhs > 1) {
+    mxArray* reversible = mxCreateLogicalMatrix(1, static_cast<mwSize>(net.n));
+    std::memcpy(mxGetData(reversible), net.reversible, static_cast<std::size_t>(net.n));
+    plhs[1] = reversible;
+  }
+  if (nlhs > 2) plhs[2] = id_column(net, 0, net.n);
+  if (nlhs > 3) plhs[3] = id_column(net, net.n, net.m);
+  free_leftover();
+}
