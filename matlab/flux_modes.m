@@ -192,6 +192,21 @@ function [E, names, info] = flux_modes(S, varargin)
     end
     E(i(k), :) = row;
   end
+  % Each mode divided by the gcd of its entries (the expansion can bring
+  % a common factor in).
+  g = zeros(1, size(E, 2), 'int64');
+  for i = 1:n
+    g = gcd(g, E(i, :));
+  end
+  g(g == 0) = 1;
+  E = idivide(E, repmat(g, n, 1));
+  % A reversible mode (no irreversible reaction) in the direction whose
+  % first non-zero entry is positive, in the order of the network.
+  if ~isempty(E)
+    [~, first] = max(E ~= 0, [], 1);
+    flip = all(E(~reversible, :) == 0, 1) & E(sub2ind(size(E), first, 1:size(E, 2))) < 0;
+    E(:, flip) = -E(:, flip);
+  end
   E = sortrows(E')';
   info.modes = size(E, 2);
   info.steps = dinfo(1);

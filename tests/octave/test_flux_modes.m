@@ -1,10 +1,11 @@
-function test_flux_modes(networks)
+function test_flux_modes()
   % FLUX_MODES against the classical route (SPLIT_FLUX_MODES: reversible
   % reactions split, EXTREME_RAYS, cycles of the splits dropped) on
   % hand-made networks with known modes and on random ones, with and
   % without compression, on one and two threads, in each order; the
-  % published count of ecoli5010 from its SBML file (NETWORKS: the folder
-  % of the shared networks; skipped when it is not there); bad input.
+  % published count of ecoli5010 from its SBML file (in the folder that
+  % BITS_NETWORKS_DIR names; skipped when it is not there); bad input.
+  networks = getenv('BITS_NETWORKS_DIR');
 
   % name, S, reversible, number of modes (the known answer)
   cases = {
@@ -58,7 +59,7 @@ function test_flux_modes(networks)
   end
 
   % The published network, read from its SBML file.
-  if nargin > 0 && exist(fullfile(networks, 'ecoli5010.xml'), 'file')
+  if ~isempty(networks) && exist(fullfile(networks, 'ecoli5010.xml'), 'file')
     [E, names, info] = flux_modes(fullfile(networks, 'ecoli5010.xml'));
     expect_equal(size(E), [68 5011], 'ecoli5010: 5,011 modes of its 68 reactions');
     expect_equal(numel(names.reactions), 68, 'ecoli5010: reaction names');
@@ -71,12 +72,13 @@ function test_flux_modes(networks)
   end
 
   % Bad input.
-  expect_error(@() flux_modes([1 -1]), 'give REVERSIBLE');
+  expect_error(@() flux_modes([1 -1]), 'give REVERSIBLE, one logical per reaction, after S');
   expect_error(@() flux_modes([1 -1], [true false true]), 'one logical per reaction (2)');
   expect_error(@() flux_modes(zeros(2, 0), false(1, 0)), 'the network has no reactions');
-  expect_error(@() flux_modes([1 -1], [false false], 'order', 'random'), 'order must be');
+  expect_error(@() flux_modes([1 -1], [false false], 'order', 'random'), ...
+               'order must be ''mostzeros'', ''fewestpairs'' or ''input''');
   missing = [tempname() '.xml'];
-  expect_error(@() flux_modes(missing), 'sbml_read');
+  expect_error(@() flux_modes(missing), sprintf('Cannot read the file ''%s'' . . .', missing));
   printf('test_flux_modes: %d hand-made networks and 40 random ones (%d modes) as by the split network\n', ...
          size(cases, 1), compared);
 end

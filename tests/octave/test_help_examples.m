@@ -2,7 +2,7 @@ function test_help_examples()
   % The example in the help text of each plug-in and M-function that states
   % its results ("% name = [...]") gives those results.
   checked = 0;
-  for fn = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync', 'pattern_tree', 'enumerate_rays', ...
+  for fn = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync', 'pattern_tree', 'enumerate_rays', 'flux_modes', 'compress_network', ...
             'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space'}
     % The example: the lines indented deeper than its heading.
     lines_ = strsplit(get_help_text(fn{1}), "\n");
@@ -16,7 +16,7 @@ function test_help_examples()
     checked = checked + 1;
     run_example(strjoin(example_(!strncmp(example_, '%', 1)), "\n"), stated_, fn{1});
   end
-  if checked < 9
+  if checked < 11
     error('test_help_examples: only %d examples state their results', checked);
   end
   printf('test_help_examples: %d examples give the results their help texts state\n', checked);
