@@ -316,8 +316,8 @@ struct screen_context {
   std::atomic<int>* failed;
 };
 
-// Inner rays that a thread keeps to try first (measured: 1, 8, 64 and 128
-// take 24, 16, 11.5 and 11 s on the same run).
+// Inner rays that a thread keeps to try first (measured on a flux-mode
+// cone: 1, 8, 64 and 128 of them took 24, 16, 11.5 and 11 s).
 constexpr int witness_slots = 64;
 
 // What one thread keeps.
@@ -327,15 +327,15 @@ struct screen_thread {
   std::uint64_t* mask = nullptr;
   std::uint32_t* stack = nullptr;
   bool ok = true;
-  // The inner rays that the walk found last (positions in the tree over
-  // all rays), most recent first: the pairs that follow share p and have
-  // a q much like the last ones, so one of them often lies inside their
-  // union too and spares the walk (on a flux-mode cone, 64 of them take
-  // the CPU time to a fifth of a walk for every pair).
-  std::uint64_t witness[witness_slots];
-  screen_thread() {
-    for (auto& w : witness) w = UINT64_MAX;
-  }
+  // The inner rays that the walk found last, most recent first (a hit
+  // moves to the front): the pairs that follow share p and have a q much
+  // like the last ones, so one of them often lies inside their union too
+  // and spares the walk. Each slot holds the ray and a copy of its pattern
+  // (W words from witness_bits[k * W]), so that trying them reads no
+  // pattern from the rays' scattered places.
+  std::uint64_t* witness_bits = nullptr;
+  std::uint32_t witness_ray[witness_slots];
+  int witnesses = 0;
 };
 
 // A column scan that also keeps the inner column it finds: the range where
@@ -395,30 +395,40 @@ inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::u
       reinterpret_cast<const word_view_t<std::uint64_t>*>(f.R_tree.data), c.W, f.nodes};
   ++t->screened;
   const std::uint32_t ray_p = c.f->ray[p], ray_q = c.f->ray[q];
-  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
-  const std::uint64_t* P = f.G.data + a * c.W;
-  const std::uint64_t* Q = f.G.data + b * c.W;
-  // The inner rays found last, most recent first: a hit moves to the front.
-  for (int k = 0; k < witness_slots; ++k) {
-    const std::uint64_t w = t->witness[k];
-    if (w == UINT64_MAX) break;
-    if (w == a || w == b) continue;
-    const std::uint64_t* V = f.G.data + w * c.W;
+  const std::uint64_t W = c.W;
+  const std::uint64_t* P = c.f->G.data + p * W;
+  const std::uint64_t* Q = c.f->G.data + q * W;
+  for (int k = 0; k < t->witnesses; ++k) {
+    const std::uint64_t* V = t->witness_bits + k * W;
     bool inside = true;
-    for (std::uint64_t i = 0; i < c.W && inside; ++i) inside = (V[i] & ~(P[i] | Q[i])) == 0;
-    if (inside) {
-      for (int j = k; j > 0; --j) t->witness[j] = t->witness[j - 1];
-      t->witness[0] = w;
-      return;
+    for (std::uint64_t i = 0; i < W && inside; ++i) inside = (V[i] & ~(P[i] | Q[i])) == 0;
+    if (!inside || t->witness_ray[k] == ray_p || t->witness_ray[k] == ray_q) continue;
+    if (k > 0) {
+      const std::uint32_t r = t->witness_ray[k];
+      std::uint64_t bits[8];
+      const std::uint64_t keep = W <= 8 ? W : 0;  // wider patterns keep their place
+      if (keep) {
+        std::memcpy(bits, V, keep * 8);
+        std::memmove(t->witness_bits + W, t->witness_bits, k * W * 8);
+        std::memcpy(t->witness_bits, bits, keep * 8);
+        std::memmove(t->witness_ray + 1, t->witness_ray, k * sizeof(std::uint32_t));
+        t->witness_ray[0] = r;
+      }
     }
+    return;
   }
+  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
   std::uint64_t found = UINT64_MAX;
   const witness_scan<scan_t> scan{*c.scan, R, &found};
-  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, c.W, f.nodes, f.i_leaf.data,
+  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, W, f.nodes, f.i_leaf.data,
                                                      f.i_node.data,
                                                      walk_scratch<std::uint64_t>{t->mask, t->stack}, scan)) {
-    for (int j = witness_slots - 1; j > 0; --j) t->witness[j] = t->witness[j - 1];
-    t->witness[0] = found;
+    const int n = t->witnesses < witness_slots ? t->witnesses : witness_slots - 1;
+    std::memmove(t->witness_bits + W, t->witness_bits, n * W * 8);
+    std::memmove(t->witness_ray + 1, t->witness_ray, n * sizeof(std::uint32_t));
+    std::memcpy(t->witness_bits, f.G.data + found * W, W * 8);
+    t->witness_ray[0] = f.ray[found];
+    t->witnesses = n + 1;
     return;
   }
   // Past the budget the pairs are only counted, so that the error can say
@@ -518,12 +528,14 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 #endif
   {
     screen_thread t;
-    dd_buffer<std::uint64_t> mask;
+    dd_buffer<std::uint64_t> mask, witness_bits;
     dd_buffer<std::uint32_t> stack;
-    t.ok = mask.resize(c.W + 1) && stack.resize(pattern_tree_max_depth + 8);
+    t.ok = mask.resize(c.W + 1) && stack.resize(pattern_tree_max_depth + 8) &&
+           witness_bits.resize(c.W * witness_slots + 1);
     if (!t.ok) c.failed->store(1);
     t.mask = mask.data;
     t.stack = stack.data;
+    t.witness_bits = witness_bits.data;
 #if BITS_SIMD_DISPATCH
     if (kind == 2)
       screen_leaves_avx512(c, &t);
