@@ -82,6 +82,11 @@ function [net, info] = compress_network(S, reversible)
     % primitive row v, signed so that its first non-zero entry is positive.
     [v, k] = primitive_rows(K);
     [~, ~, which] = unique(v, 'rows');
+    % Groups in the order of their first reaction.
+    [~, first] = unique(which, 'first');
+    [~, rank_of] = sort(first);
+    rank_of(rank_of) = 1:numel(rank_of);
+    which = rank_of(which);
     groups = {};
     coefficients = {};
     for g = 1:max(which)
