@@ -41,11 +41,14 @@ function [E, names, info] = flux_modes(S, varargin)
 %
 %   Options (name, value)
 %     'threads'   OpenMP threads (default: the processor count)
-%     'order'     the order in which reactions are added: 'mostzeros'
-%                 (default: the reactions whose null space rows have the
-%                 most zeros first), 'fewestpairs' (at each step the
-%                 reaction with the fewest pairs of opposite signs),
-%                 'input' (as the compressed network has them)
+%     'order'     the order in which reactions are added: 'fewestpairs'
+%                 (default: at each step the reaction with the fewest
+%                 pairs of modes of opposite signs), 'mostzeros' (the
+%                 reactions whose null space rows have the most zeros
+%                 first), 'input' (as the compressed network has them).
+%                 On EColiCore2 with four reactions removed (292,659
+%                 modes), one thread: 10.0 s fewestpairs, 10.9 s
+%                 mostzeros; uncompressed 23.5 s and 37.9 s.
 %     'progress'  true: print one line per step (step, modes, candidate
 %                 pairs, adjacent pairs, time), after a first line with the
 %                 size of the compressed network (default false)
@@ -88,7 +91,7 @@ function [E, names, info] = flux_modes(S, varargin)
     metabolites = arrayfun(@(j) sprintf('M%d', j), (1:size(S, 1))', 'UniformOutput', false);
   end
   names = struct('reactions', {reactions}, 'metabolites', {metabolites});
-  opt = struct('threads', [], 'order', 'mostzeros', 'progress', false, 'memory', 0, ...
+  opt = struct('threads', [], 'order', 'fewestpairs', 'progress', false, 'memory', 0, ...
                'leaf_size', 64, 'compress', true);
   if mod(numel(options), 2) ~= 0
     error('flux_modes: options come as name, value pairs');
