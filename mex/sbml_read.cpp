@@ -70,6 +70,12 @@ const keyed* find(const keyed* keys, std::uint64_t count, const char* id) {
 
 const char* text_or_empty(const char* s) { return s ? s : ""; }
 
+// Frees a string that libsbml copied for the caller: one that is not empty
+// (an unset attribute comes back as a shared empty string).
+void free_copy(const char* s) {
+  if (s != nullptr && s[0] != '\0') std::free(const_cast<char*>(s));
+}
+
 // The first line of libsbml's message, without trailing blanks.
 void first_line(const char* text, char* out, std::size_t size) {
   std::size_t k = 0;
@@ -284,12 +290,18 @@ bool read_network(const char* file, network* net, char* message) {
       const unsigned bounds = FbcModelPlugin_getNumFluxBounds(plugin);
       for (unsigned b = 0; b < bounds; ++b) {
         FluxBound_t* fb = FbcModelPlugin_getFluxBound(plugin, b);
-        const keyed* r = find(reaction_keys, net->n, text_or_empty(FluxBound_getReaction(fb)));
-        const char* op = text_or_empty(FluxBound_getOperation(fb));
+        // These two return a copy to free when the attribute is set, and a
+        // shared empty string (not to free) when it is not.
+        const char* reaction = FluxBound_getReaction(fb);
+        const char* operation = FluxBound_getOperation(fb);
+        const keyed* r = find(reaction_keys, net->n, text_or_empty(reaction));
+        const char* op = text_or_empty(operation);
         const bool bounds_flux = std::strcmp(op, "greaterEqual") == 0 || std::strcmp(op, "equal") == 0 ||
                                  std::strcmp(op, "lessEqual") == 0 || std::strcmp(op, "greater") == 0 ||
                                  std::strcmp(op, "less") == 0;
         if (r != nullptr && bounds_flux && FluxBound_getValue(fb) < 0.0) net->reversible[r->index] = 1;
+        free_copy(reaction);
+        free_copy(operation);
       }
     }
   }
