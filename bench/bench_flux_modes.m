@@ -28,8 +28,7 @@ function bench_flux_modes(networks, results_file, timeout_seconds, names)
   for k = 1:numel(names)
     file = fullfile(networks, [names{k} '.xml']);
     [S, rev] = sbml_read(file);
-    net = compress_network(S, rev);  % only for the integer S of the split cone
-    Si = integer_columns(S);
+    Si = integer_rows(S);
     r = find(rev);
     B = [Si, -Si(:, r)];
     A = eye(size(B, 2));
@@ -78,10 +77,9 @@ function r = run_ours(file, base, plugins)
 end
 
 function E = modes_of(X, n, r)
-  % Extreme rays of the split cone (rows of the sorted ray matrix X') as
-  % modes of the network: forward minus backward, cycles dropped, a
-  % reversible mode once (first non-zero entry positive), columns sorted.
-  X = X';
+  % Extreme rays of the split cone (the columns of X) as modes of the
+  % network: forward minus backward, cycles dropped, a reversible mode once
+  % (first non-zero entry positive), columns sorted.
   E = X(1:n, :);
   E(r, :) = E(r, :) - X(n + 1:end, :);
   E = E(:, any(E ~= 0, 1));
@@ -95,13 +93,12 @@ function E = modes_of(X, n, r)
   E = sortrows(unique(E', 'rows'))';
 end
 
-function S = integer_columns(S)
-  % Each column scaled to coprime integers (a change of flux units, which
-  % leaves the supports, and so the modes' count, as they are).
+function S = integer_rows(S)
+  % Each row scaled to integers: the same steady states, in the same units.
   [p, q] = rational_approx(S, 0);
-  L = ones(1, size(S, 2));
-  for i = 1:size(S, 1)
-    L = lcm(L, q(i, :));
+  L = ones(size(S, 1), 1);
+  for j = 1:size(S, 2)
+    L = lcm(L, q(:, j));
   end
   S = p .* (L ./ q);
 end
