@@ -48,7 +48,7 @@ function bench_cones(results_file, timeout_seconds, selection)
     finished = peers([peers.done]);
     same = true;
     for r = [{finished.rays}, {ours.rays}]
-      same = same && isequal(r{1}, finished(1).rays);
+      same = same && (isempty(finished) || isequal(r{1}, finished(1).rays));
     end
     fastest = min([arrayfun(@shown_seconds, finished), Inf]);
     rows(end + 1, :) = {c.name, size(ours.rays, 2), ours, lr, cd, nz, fastest, same};

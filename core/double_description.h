@@ -139,9 +139,16 @@ struct dd_problem {
   std::uint64_t leaf_size;            // leaves of the pattern trees
   std::uint64_t max_bytes;            // memory budget; 0 for none
   simd_isa isa;                       // instruction set of the adjacency scan
+  // Work too small to pay for starting threads runs on the calling thread
+  // alone: a step with fewer pairs of opposite signs than this, a pass over
+  // fewer rays than a sixteenth of it, fewer new rays than a 256th (0: every
+  // pass threaded; dd_parallel_work is what the plug-ins use).
+  std::uint64_t parallel_work;
   dd_progress_fn progress;            // null for none
   void* progress_context;
 };
+
+constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
 
 enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays };
 
@@ -316,6 +323,7 @@ struct screen_context {
   const scan_t* scan;
   std::atomic<std::uint64_t>* found;
   std::atomic<int>* failed;
+  bool threaded;                    // worth more than one thread
 };
 
 // Inner rays that a thread keeps to try first (measured on a flux-mode
@@ -526,7 +534,7 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
                   std::uint64_t* candidates) {
   std::uint64_t screened = 0;
 #ifdef _OPENMP
-#pragma omp parallel reduction(+ : screened)
+#pragma omp parallel reduction(+ : screened) if (c.threaded)
 #endif
   {
     screen_thread t;
@@ -571,8 +579,9 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 // counts the adjacent pairs, beyond `fits` too.
 inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
                         std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
-                        std::uint64_t fits, simd_isa isa, dd_buffer<dd_pair>* out,
-                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
+                        std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
+                        dd_buffer<dd_pair>* out, std::uint64_t* candidates, std::uint64_t* adjacent,
+                        int* failure) {
   const std::uint64_t all = adj.ray.size;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
                                                W, all};
@@ -588,6 +597,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   std::atomic<int> failed{0};
   *failure = 0;
   bool done = false;
+  const bool threaded = static_cast<double>(f.n_pos) * static_cast<double>(f.n_neg) >= parallel_work;
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = 2 * W;
   const std::uint64_t pairs_of = f.ray.size;
@@ -601,7 +611,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
     const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(adj.G.data);
     const auto* L = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
 #ifdef _OPENMP
-#pragma omp parallel
+#pragma omp parallel if (all >= parallel_work / 16)
 #endif
     {
       detail::transpose_columns(S, elements, all, Tc);
@@ -610,7 +620,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
     done = run_vector_path(isa, [&](auto path) {
       const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
       const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
-                                             n_leaves, Tl, &scan, &found, &failed};
+                                             n_leaves, Tl, &scan, &found, &failed, threaded};
       screen_pairs(c, kind, out, candidates);
     });
   }
@@ -618,7 +628,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   if (!done) {
     const scalar_column_scan<std::uint64_t> scan{R, W};
     const screen_context<scalar_column_scan<std::uint64_t>> c{
-        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed};
+        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
   *adjacent = found.load();
@@ -739,7 +749,7 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       if (nz == 1) {
         const int flip = av[only] < 0 ? -1 : 1;
 #ifdef _OPENMP
-#pragma omp parallel for schedule(static) reduction(+ : cp, cn)
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb.parallel_work / 16)
 #endif
         for (std::int64_t j = 0; j < NN; ++j) {
           const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
@@ -750,7 +760,7 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
         }
       } else {
 #ifdef _OPENMP
-#pragma omp parallel for schedule(static) reduction(+ : cp, cn)
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb.parallel_work / 16)
 #endif
         for (std::int64_t j = 0; j < NN; ++j) {
           const int sg = nz == 0 ? 0 : dot_sign(av, 1, X + static_cast<std::uint64_t>(j) * n, n);
@@ -818,8 +828,8 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
-      detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, &pairs,
-                          &candidates, &adjacent, &failure);
+      detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa,
+                          pb.parallel_work, &pairs, &candidates, &adjacent, &failure);
       if (failure) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes + adjacent * ray_bytes;
@@ -855,7 +865,7 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       const detail::dd_pair* pr = pairs.data;
       const std::int64_t* av = a.data;
 #ifdef _OPENMP
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
 #endif
       for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i) {
         const std::uint64_t p = pr[i].p, q = pr[i].q;

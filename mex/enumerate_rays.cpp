@@ -129,7 +129,8 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::set_thread_budget(threads);
   const bits::dd_problem problem{a, m, n, x0, d, order, rev, setting[1] != 0,
                                  static_cast<std::uint64_t>(setting[0]), budget,
-                                 bits::best_simd_isa(), setting[2] != 0 ? print_step : nullptr, nullptr};
+                                 bits::best_simd_isa(), bits::dd_parallel_work,
+                                 setting[2] != 0 ? print_step : nullptr, nullptr};
   bits::dd_result result;
   bits::dd_statistics stats;
   const bits::dd_status status = bits::run_double_description(problem, &result, &stats);

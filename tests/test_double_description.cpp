@@ -94,8 +94,9 @@ run flux_modes(const std::vector<std::int64_t>& S, std::uint64_t m, std::uint64_
   for (std::uint64_t j = 0; j < n; ++j) A[j * n + j] = 1;
   run r{};
   if (d == 0) return r;
+  // Every pass threaded, however small (parallel_work 0).
   const bits::dd_problem problem{A.data(), n, n, X0.data(), d, sequence.data(), rev.data(), false,
-                                 leaf, max_bytes, isa, nullptr, nullptr};
+                                 leaf, max_bytes, isa, 0, nullptr, nullptr};
   bits::dd_result result;
   r.status = bits::run_double_description(problem, &result, &r.stats);
   for (std::uint64_t c = 0; c < result.count; ++c) r.rays.emplace_back(result.X + c * n, result.X + (c + 1) * n);
@@ -149,7 +150,7 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
   const std::vector<std::int64_t> X0 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
   const std::vector<std::uint64_t> sequence = {0, 1, 2, 3, 4};
   const bits::dd_problem problem{A.data(), 5, 3, X0.data(), 3, sequence.data(), nullptr, false, 64, 0,
-                                 bits::simd_isa::scalar, nullptr, nullptr};
+                                 bits::simd_isa::scalar, 0, nullptr, nullptr};
   bits::dd_result result;
   bits::dd_statistics stats;
   EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::int64_overflow);
