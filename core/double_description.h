@@ -45,6 +45,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -128,6 +129,27 @@ struct dd_step_report {
 
 typedef void (*dd_progress_fn)(void* context, const dd_step_report& report);
 
+// An adjacent pair of one step, as the rays' numbers before the step (p on
+// the positive side).
+struct dd_pair {
+  std::uint32_t p, q;
+};
+
+// A run shared by `ranks` processes that each hold every ray: each screens
+// the leaves of the positive tree whose number modulo `ranks` is its `rank`,
+// and `gather` (called on every rank after every screening, failed or not)
+// puts every rank's adjacent pairs into *pairs, in any order, and turns
+// *candidates and *adjacent into the sums over the ranks and *failure into
+// the largest (0 none, 1 out of memory, 2 over the budget). It returns false
+// when the processes cannot exchange them. Everything else of a step is
+// done by every rank alike, so all of them hold the same rays after it.
+struct dd_partition {
+  std::uint64_t rank = 0, ranks = 1;
+  bool (*gather)(void* context, dd_buffer<dd_pair>* pairs, std::uint64_t* candidates,
+                 std::uint64_t* adjacent, int* failure) = nullptr;
+  void* context = nullptr;
+};
+
 struct dd_problem {
   const std::int64_t* A;              // m x n, column-major: one constraint row each
   std::uint64_t m, n;
@@ -146,11 +168,12 @@ struct dd_problem {
   std::uint64_t parallel_work;
   dd_progress_fn progress;            // null for none
   void* progress_context;
+  const dd_partition* partition = nullptr;  // null: this process alone
 };
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
 
-enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays };
+enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed };
 
 struct dd_statistics {
   std::uint64_t steps = 0;           // rows added after the initial ones
@@ -297,11 +320,6 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
   }
   return true;
 }
-
-// The adjacent pairs of one step, as positions (p, q) of the forest.
-struct dd_pair {
-  std::uint32_t p, q;
-};
 
 inline bool pair_less(const dd_pair& a, const dd_pair& b) {
   return a.p != b.p ? a.p < b.p : a.q < b.q;
@@ -575,13 +593,14 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 // The screening of one step with the adjacency scan and pair test of
 // instruction set `isa`: the vector scans need a transposed copy of the
 // patterns, from the heap; without it the straightforward ones run.
+// Of the positive leaves, those whose number modulo `ranks` is `rank`.
 // *failure: 0, 1 out of memory, 2 more new rays than `fits`; *adjacent
 // counts the adjacent pairs, beyond `fits` too.
 inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
                         std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
                         std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
-                        dd_buffer<dd_pair>* out, std::uint64_t* candidates, std::uint64_t* adjacent,
-                        int* failure) {
+                        std::uint64_t rank, std::uint64_t ranks, dd_buffer<dd_pair>* out,
+                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
   const std::uint64_t all = adj.ray.size;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
                                                W, all};
@@ -591,8 +610,9 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
     *failure = 1;
     return;
   }
-  for (std::uint64_t l = 0; l < f.pos_nodes; ++l)
-    if (f.i_leaf[2 * l] <= f.i_leaf[2 * l + 1]) leaves.data[n_leaves++] = static_cast<std::uint32_t>(l);
+  for (std::uint64_t l = 0, k = 0; l < f.pos_nodes; ++l)
+    if (f.i_leaf[2 * l] <= f.i_leaf[2 * l + 1] && k++ % ranks == rank)
+      leaves.data[n_leaves++] = static_cast<std::uint32_t>(l);
   std::atomic<std::uint64_t> found{0};
   std::atomic<int> failed{0};
   *failure = 0;
@@ -798,7 +818,7 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     const std::uint64_t processed = d + k;  // rows added before this one
     const std::uint64_t limit = processed + 2 >= d ? processed + 2 - d : 0;
 
-    dd_buffer<detail::dd_pair> pairs;
+    dd_buffer<dd_pair> pairs;
     detail::dd_forest forest, adj;
     dd_buffer<std::uint32_t> adj_of_ray;
     std::uint64_t candidates = 0;
@@ -828,8 +848,16 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
+      const dd_partition* part = pb.partition;
+      const bool shared = part != nullptr && part->ranks > 1;
       detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa,
-                          pb.parallel_work, &pairs, &candidates, &adjacent, &failure);
+                          pb.parallel_work, shared ? part->rank : 0, shared ? part->ranks : 1, &pairs,
+                          &candidates, &adjacent, &failure);
+      if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      if (failure == 0 && adjacent > fits) failure = 2;
       if (failure) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes + adjacent * ray_bytes;
@@ -862,7 +890,7 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     if (K > 0) {
       std::int64_t* X = s.X.data;
       std::uint64_t* P = s.P.data;
-      const detail::dd_pair* pr = pairs.data;
+      const dd_pair* pr = pairs.data;
       const std::int64_t* av = a.data;
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
@@ -938,6 +966,38 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
   s.X.size = s.X.capacity = 0;
   stats->seconds = elapsed();
   return dd_status::ok;
+}
+
+// What stopped a run, in a sentence without a full stop (`budget`: the
+// budget of the run, in bytes), into out[0 .. size).
+inline void describe_failure(dd_status status, const dd_statistics& stats, std::uint64_t budget, char* out,
+                             std::size_t size) {
+  const unsigned long long step = stats.failed_step, steps = stats.steps, needed = stats.needed_bytes;
+  switch (status) {
+    case dd_status::ok:
+      std::snprintf(out, size, "No failure");
+      break;
+    case dd_status::int64_overflow:
+      std::snprintf(out, size, "A new ray has entries beyond the int64 range");
+      break;
+    case dd_status::over_budget:
+      std::snprintf(out, size,
+                    "Step %llu of %llu needs %.2f GB (%llu bytes) for its rays and pattern trees, "
+                    "more than the memory budget of %.2f GB",
+                    step, steps, needed / 1e9, needed, budget / 1e9);
+      break;
+    case dd_status::too_many_rays:
+      std::snprintf(out, size, "Step %llu of %llu makes more than 2^32 - 1 rays", step, steps);
+      break;
+    case dd_status::exchange_failed:
+      std::snprintf(out, size, "Step %llu of %llu could not exchange its pairs with the other processes",
+                    step, steps);
+      break;
+    case dd_status::out_of_memory:
+      std::snprintf(out, size, "Step %llu of %llu ran out of memory (it needs %.2f GB, %llu bytes)", step,
+                    steps, needed / 1e9, needed);
+      break;
+  }
 }
 
 }  // namespace bits

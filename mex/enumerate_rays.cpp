@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "mex/host_args.h"
 #include "core/double_description.h"
@@ -137,28 +138,8 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
 
   if (status != bits::dd_status::ok) {
     char message[400];
-    const unsigned long long step = stats.failed_step, steps = stats.steps,
-                             needed = stats.needed_bytes;
-    switch (status) {
-      case bits::dd_status::int64_overflow:
-        std::snprintf(message, sizeof message, "A new ray has entries beyond the int64 range . . .");
-        break;
-      case bits::dd_status::over_budget:
-        std::snprintf(message, sizeof message,
-                      "Step %llu of %llu needs %.2f GB (%llu bytes) for its rays and pattern trees, "
-                      "more than the memory budget of %.2f GB . . .",
-                      step, steps, needed / 1e9, needed, budget / 1e9);
-        break;
-      case bits::dd_status::too_many_rays:
-        std::snprintf(message, sizeof message,
-                      "Step %llu of %llu makes more than 2^32 - 1 rays . . .", step, steps);
-        break;
-      default:
-        std::snprintf(message, sizeof message,
-                      "Step %llu of %llu ran out of memory (it needs %.2f GB, %llu bytes) . . .", step,
-                      steps, needed / 1e9, needed);
-        break;
-    }
+    bits::describe_failure(status, stats, budget, message, sizeof message - 8);
+    std::strcat(message, " . . .");
     host::fail(message);
   }
 

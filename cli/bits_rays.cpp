@@ -1,0 +1,412 @@
+// bits_rays: the vertices and extreme rays of a polyhedron given by an
+// H-representation in the file format of lrs and cddlib (.ine), written as a
+// V-representation (.ext), by the double description method of the toolbox
+// (core/double_description.h), exactly.
+//
+// Built with BITS_MPI (as bits_rays_mpi), the same run is shared by the
+// processes of an MPI job: every process holds every ray and does each
+// step's bookkeeping, the pattern-tree screening of the step's candidate
+// pairs is divided among them, and the adjacent pairs found are gathered by
+// all (8 bytes a pair). Process 0 reads the file, sends it to the others,
+// prints the progress and writes the result; the output does not depend on
+// the number of processes.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/cone_setup.h"
+#include "core/double_description.h"
+#include "core/polyhedron_file.h"
+#include "core/simd.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+#ifdef BITS_MPI
+#include <mpi.h>
+#endif
+
+namespace {
+
+#ifdef BITS_MPI
+const char* program = "bits_rays_mpi";
+#else
+const char* program = "bits_rays";
+#endif
+int rank = 0, ranks = 1;
+
+void usage(FILE* to) {
+  std::fprintf(to,
+               "usage: %s [options] [FILE.ine]\n"
+               "The vertices and extreme rays of the polyhedron of FILE (or standard input),\n"
+               "an H-representation in the format of lrs and cddlib, written to standard output\n"
+               "as a V-representation.\n"
+               "  -t, --threads N   threads%s (default: the cores%s)\n"
+               "  --order ORDER     order of the rows: lexmin (default), lexmax, input, fewestpairs\n"
+               "  --progress        one line per step on standard error\n"
+               "  --memory BYTES    memory budget of a process (suffix k, M or G; default 90%% of\n"
+               "                    the machine's memory%s)\n"
+               "  -o FILE           write to FILE instead of standard output\n"
+               "  -h, --help        this text\n",
+               program, ranks > 1 || rank > 0 ? " per process" : "",
+#ifdef BITS_MPI
+               " of the machine shared by its processes",
+               ", shared by the processes on the machine"
+#else
+               "", ""
+#endif
+  );
+}
+
+// Ends the program with a message. Every process of a job comes here alike,
+// but for a failure of this process alone (`alone`), which ends the job.
+[[noreturn]] void die(const std::string& message, bool alone = false) {
+  if (rank == 0 || alone) std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+#ifdef BITS_MPI
+  if (alone && ranks > 1) MPI_Abort(MPI_COMM_WORLD, 1);
+  MPI_Finalize();
+#endif
+  std::exit(1);
+}
+
+std::uint64_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || size <= 0) return 0;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
+}
+
+bool parse_count(const char* text, std::uint64_t* v, bool suffix) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long x = std::strtoull(text, &end, 10);
+  if (errno != 0 || end == text || text[0] == '-') return false;
+  std::uint64_t scale = 1;
+  if (suffix && *end != 0 && end[1] == 0) {
+    switch (*end) {
+      case 'k': case 'K': scale = 1ull << 10; break;
+      case 'm': case 'M': scale = 1ull << 20; break;
+      case 'g': case 'G': scale = 1ull << 30; break;
+      default: return false;
+    }
+    ++end;
+  }
+  if (*end != 0 || x > UINT64_MAX / scale) return false;
+  *v = x * scale;
+  return true;
+}
+
+bool read_all(FILE* in, std::string* text) {
+  char buffer[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text->append(buffer, got);
+  return !std::ferror(in);
+}
+
+void print_step(void*, const bits::dd_step_report& r) {
+  std::fprintf(stderr,
+               "step %llu/%llu (row %llu): %llu rays (%llu +, %llu -), %llu candidate pairs, "
+               "%llu adjacent, %llu rays after, %.2f s\n",
+               static_cast<unsigned long long>(r.step), static_cast<unsigned long long>(r.steps),
+               static_cast<unsigned long long>(r.row + 1), static_cast<unsigned long long>(r.rays),
+               static_cast<unsigned long long>(r.positive), static_cast<unsigned long long>(r.negative),
+               static_cast<unsigned long long>(r.candidates), static_cast<unsigned long long>(r.adjacent),
+               static_cast<unsigned long long>(r.rays_after), r.seconds);
+  std::fflush(stderr);
+}
+
+#ifdef BITS_MPI
+// The pairs of every process to every process, in rounds of at most 2^26
+// pairs from each, so that no count passed to MPI outgrows an int.
+bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* candidates,
+                  std::uint64_t* adjacent, int* failure) {
+  std::uint64_t sums[2] = {*candidates, *adjacent};
+  int worst = *failure;
+  if (MPI_Allreduce(MPI_IN_PLACE, sums, 2, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS ||
+      MPI_Allreduce(MPI_IN_PLACE, &worst, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD) != MPI_SUCCESS)
+    return false;
+  *candidates = sums[0];
+  *adjacent = sums[1];
+  *failure = worst;
+  if (worst != 0) return true;
+  std::vector<std::uint64_t> size(ranks);
+  std::uint64_t mine = pairs->size;
+  if (MPI_Allgather(&mine, 1, MPI_UINT64_T, size.data(), 1, MPI_UINT64_T, MPI_COMM_WORLD) != MPI_SUCCESS)
+    return false;
+  std::uint64_t total = 0;
+  for (std::uint64_t s : size) total += s;
+  bits::dd_buffer<bits::dd_pair> all;
+  if (!all.resize(total + 1)) {
+    *failure = 1;  // every process sees the same total: they fail alike
+    pairs->size = 0;
+    return true;
+  }
+  all.size = total;
+  const std::uint64_t round = std::uint64_t(1) << 26;
+  std::vector<int> count(ranks), offset(ranks);
+  std::vector<std::uint64_t> done(ranks, 0), start(ranks, 0);
+  for (int r = 1; r < ranks; ++r) start[r] = start[r - 1] + size[r - 1];
+  for (;;) {
+    int sum = 0;
+    for (int r = 0; r < ranks; ++r) {
+      count[r] = static_cast<int>(std::min(round, size[r] - done[r]));
+      offset[r] = sum;
+      sum += count[r];
+    }
+    if (sum == 0) break;
+    std::vector<bits::dd_pair> got(static_cast<std::size_t>(sum));
+    if (MPI_Allgatherv(pairs->data + done[rank], count[rank], MPI_UINT64_T, got.data(), count.data(),
+                       offset.data(), MPI_UINT64_T, MPI_COMM_WORLD) != MPI_SUCCESS)
+      return false;
+    for (int r = 0; r < ranks; ++r) {
+      std::memcpy(all.data + start[r] + done[r], got.data() + offset[r], count[r] * sizeof(bits::dd_pair));
+      done[r] += count[r];
+    }
+  }
+  std::swap(pairs->data, all.data);
+  std::swap(pairs->size, all.size);
+  std::swap(pairs->capacity, all.capacity);
+  return true;
+}
+#endif
+
+// "p" or "p/q" for x / y0 in lowest terms.
+std::string fraction(std::int64_t x, std::int64_t y0) {
+  const std::uint64_t g = bits::gcd_u64(bits::magnitude(x), static_cast<std::uint64_t>(y0));
+  const std::string p = std::to_string(x / static_cast<std::int64_t>(g == 0 ? 1 : g));
+  const std::int64_t q = y0 / static_cast<std::int64_t>(g == 0 ? 1 : g);
+  return q == 1 ? p : p + "/" + std::to_string(q);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef BITS_MPI
+  MPI_Init(&argc, &argv);
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &ranks);
+  int local_ranks = 1;
+  {
+    MPI_Comm node;
+    MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &node);
+    MPI_Comm_size(node, &local_ranks);
+    MPI_Comm_free(&node);
+  }
+#else
+  const int local_ranks = 1;
+#endif
+  std::uint64_t threads = 0, budget = 0;
+  bits::row_order order = bits::row_order::lexmin;
+  bool progress = false;
+  const char* input = nullptr;
+  const char* output = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) die("option " + a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      if (rank == 0) usage(stdout);
+#ifdef BITS_MPI
+      MPI_Finalize();
+#endif
+      return 0;
+    } else if (a == "-t" || a == "--threads") {
+      const char* v = value();
+      if (!parse_count(v, &threads, false) || threads == 0 || threads > 65535)
+        die(std::string("threads must be a whole number from 1 to 65535, not '") + v + "'");
+    } else if (a == "--order") {
+      const std::string v = value();
+      if (v == "lexmin") order = bits::row_order::lexmin;
+      else if (v == "lexmax") order = bits::row_order::lexmax;
+      else if (v == "input") order = bits::row_order::input;
+      else if (v == "fewestpairs") order = bits::row_order::fewestpairs;
+      else die("order must be lexmin, lexmax, input or fewestpairs, not '" + v + "'");
+    } else if (a == "--progress") {
+      progress = true;
+    } else if (a == "--memory") {
+      const char* v = value();
+      if (!parse_count(v, &budget, true) || budget == 0)
+        die(std::string("memory must be a number of bytes (suffix k, M or G), not '") + v + "'");
+    } else if (a == "-o") {
+      output = value();
+    } else if (a.size() > 1 && a[0] == '-') {
+      die("unknown option " + a + " (--help lists them)");
+    } else if (input == nullptr) {
+      input = argv[i];
+    } else {
+      die("one input file only");
+    }
+  }
+  const std::string where = input ? input : "(standard input)";
+
+  // Process 0 reads the file; the others get its text.
+  std::string text;
+  int read_ok = 1, read_errno = 0;
+  if (rank == 0) {
+    errno = 0;
+    FILE* in = input ? std::fopen(input, "rb") : stdin;
+    read_ok = in != nullptr && read_all(in, &text);
+    read_errno = errno;
+    if (in != nullptr && in != stdin) std::fclose(in);
+  }
+#ifdef BITS_MPI
+  MPI_Bcast(&read_ok, 1, MPI_INT, 0, MPI_COMM_WORLD);
+#endif
+  if (!read_ok) die("cannot read " + where + (read_errno ? std::string(": ") + std::strerror(read_errno) : ""));
+#ifdef BITS_MPI
+  {
+    unsigned long long length = text.size();
+    MPI_Bcast(&length, 1, MPI_UNSIGNED_LONG_LONG, 0, MPI_COMM_WORLD);
+    text.resize(length);
+    for (unsigned long long at = 0; at < length; at += 1 << 30)
+      MPI_Bcast(&text[at], static_cast<int>(std::min<unsigned long long>(1 << 30, length - at)), MPI_CHAR, 0,
+                MPI_COMM_WORLD);
+  }
+#endif
+
+  bits::polyhedron_file f;
+  bits::file_error error;
+  if (!bits::read_polyhedron_file(text, &f, &error))
+    die(where + (error.line ? ":" + std::to_string(error.line) : "") + ": " + error.message);
+  if (f.v_representation)
+    die(where + ": a V-representation; this program reads H-representations (rows b + a x >= 0)");
+
+  // Rows b + a x >= 0 as integer rows. When every b is 0 the polyhedron is
+  // a cone and its rays are found in the columns of a alone; otherwise in
+  // (x0, x) with x0 >= 0 added, points being the rays with x0 > 0.
+  const std::uint64_t cols = f.n;
+  std::vector<std::int64_t> rows(f.m * cols);
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    if (!bits::integer_row(f, r, rows.data() + r * cols))
+      die(where + ":" + std::to_string(f.row_line[r]) +
+          ": this row, scaled to integers, has entries beyond the int64 range");
+  bool cone = true;
+  for (std::uint64_t r = 0; r < f.m && cone; ++r) cone = rows[r * cols] == 0;
+  const std::uint64_t n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
+  std::vector<std::int64_t> A, B;
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * cols + skip,
+                                    rows.begin() + (r + 1) * cols);
+  if (!cone) {
+    A.push_back(1);
+    A.insert(A.end(), n - 1, 0);
+  }
+  const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
+
+  std::vector<std::int64_t> rays;  // n x count
+  std::uint64_t count = 0;
+  bits::dd_statistics stats;
+  if (n > 0) {
+    bits::cone_start start;
+    const bits::cone_setup_status st = bits::setup_cone(A.data(), m, B.data(), p, n, order, &start);
+    if (st == bits::cone_setup_status::overflow)
+      die(where + ": the initial rays need integers beyond the int64 range");
+    if (st == bits::cone_setup_status::not_pointed)
+      die(where + ": the polyhedron has a line (its rows have rank " + std::to_string(start.rank) + ", not " +
+          std::to_string(n) + "); this program needs a pointed one");
+    if (threads == 0) {
+#ifdef _OPENMP
+      threads = std::max(1, omp_get_num_procs() / local_ranks);
+#else
+      threads = 1;
+#endif
+    }
+#ifdef _OPENMP
+    omp_set_num_threads(static_cast<int>(threads));
+#endif
+    if (budget == 0) budget = physical_memory() / 10 * 9 / static_cast<std::uint64_t>(local_ranks);
+    if (progress && rank == 0)
+      std::fprintf(stderr, "%s: %llu rows (%llu equations) in %llu dimensions%s, %llu steps, %d process%s, %llu thread%s each\n",
+                   program, static_cast<unsigned long long>(m), static_cast<unsigned long long>(p),
+                   static_cast<unsigned long long>(n), cone ? " (a cone)" : "",
+                   static_cast<unsigned long long>(start.d > 0 ? m - start.d : 0), ranks, ranks == 1 ? "" : "es",
+                   static_cast<unsigned long long>(threads), threads == 1 ? "" : "s");
+    if (start.d > 0) {
+      bits::dd_partition part;
+#ifdef BITS_MPI
+      part.rank = static_cast<std::uint64_t>(rank);
+      part.ranks = static_cast<std::uint64_t>(ranks);
+      part.gather = gather_pairs;
+#endif
+      const bits::dd_problem problem{start.A.data(), m, n, start.X0.data(), start.d, start.sequence.data(),
+                                     nullptr, order == bits::row_order::fewestpairs, 64, budget,
+                                     bits::best_simd_isa(), bits::dd_parallel_work,
+                                     progress && rank == 0 ? print_step : nullptr, nullptr, &part};
+      bits::dd_result result;
+      const bits::dd_status status = bits::run_double_description(problem, &result, &stats);
+      if (status != bits::dd_status::ok) {
+        char message[400];
+        bits::describe_failure(status, stats, budget, message, sizeof message);
+        // Running out of memory can befall one process of a job alone.
+        die(where + ": " + message, status == bits::dd_status::out_of_memory);
+      }
+      count = result.count;
+      rays.assign(result.X, result.X + n * count);
+      std::free(result.X);
+    }
+  }
+
+  if (rank == 0) {
+    // Points first, then rays, each in lexicographic order of their
+    // coprime integer coordinates.
+    std::vector<std::uint64_t> idx(count);
+    for (std::uint64_t k = 0; k < count; ++k) idx[k] = k;
+    const std::int64_t* X = rays.data();
+    std::sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) {
+      const std::int64_t *x = X + a * n, *y = X + b * n;
+      if (!cone && (x[0] > 0) != (y[0] > 0)) return x[0] > 0;
+      return std::lexicographical_compare(x, x + n, y, y + n);
+    });
+    FILE* out = output ? std::fopen(output, "wb") : stdout;
+    if (out == nullptr) die(std::string("cannot write ") + output + ": " + std::strerror(errno));
+    std::uint64_t points = 0;
+    for (std::uint64_t k = 0; k < count && !cone; ++k) points += X[k * n] > 0;
+    // A cone's one point is its apex, the origin; a polyhedron without
+    // points is empty.
+    const std::uint64_t lines = cone ? count + 1 : (points > 0 ? count : 0);
+    std::string body = f.name.empty() ? "" : f.name + "\n";
+    body += "V-representation\nbegin\n" + std::to_string(lines) + " " + std::to_string(cols) + " rational\n";
+    if (cone) {
+      body += " 1";
+      for (std::uint64_t c = 0; c < n; ++c) body += " 0";
+      body += "\n";
+    }
+    std::fputs(body.c_str(), out);
+    for (std::uint64_t k = 0; k < count && lines > 0; ++k) {
+      const std::int64_t* x = X + idx[k] * n;
+      std::string line;
+      if (cone) {
+        line = " 0";
+        for (std::uint64_t c = 0; c < n; ++c) line += " " + std::to_string(x[c]);
+      } else if (x[0] > 0) {
+        line = " 1";
+        for (std::uint64_t c = 1; c < n; ++c) line += " " + fraction(x[c], x[0]);
+      } else {
+        line = " 0";
+        for (std::uint64_t c = 1; c < n; ++c) line += " " + std::to_string(x[c]);
+      }
+      line += "\n";
+      std::fputs(line.c_str(), out);
+    }
+    std::fputs("end\n", out);
+    if (!cone && points == 0) std::fputs("*the polyhedron is empty\n", out);
+    if (progress)
+      std::fprintf(stderr, "%s: %llu rays, %llu candidate pairs, %llu adjacent, %.2f s\n", program,
+                   static_cast<unsigned long long>(count), static_cast<unsigned long long>(stats.candidates),
+                   static_cast<unsigned long long>(stats.adjacent), stats.seconds);
+    if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0))
+      die(std::string("cannot write ") + (output ? output : "standard output"));
+  }
+#ifdef BITS_MPI
+  MPI_Finalize();
+#endif
+  return 0;
+}

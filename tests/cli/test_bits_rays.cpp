@@ -1,0 +1,253 @@
+// The command-line program against lrs and cddlib on the same files, the
+// files it writes read back by them, and its MPI version under 1, 2 and 4
+// processes. Peers and mpirun that are not installed skip their part.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/polyhedron_file.h"
+
+namespace {
+
+typedef std::vector<std::vector<std::int64_t>> rows_t;
+
+std::string temp_path(const std::string& name) {
+  const char* dir = std::getenv("TMPDIR");
+  return std::string(dir ? dir : "/tmp") + "/bits_rays_test_" + std::to_string(::getpid()) + "_" + name;
+}
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs a shell command; its standard output in *out, its exit status back.
+int run(const std::string& command, std::string* out) {
+  const std::string file = temp_path("out");
+  const int status = std::system((command + " > " + file + " 2>" + file + ".err").c_str());
+  *out = read_text(file);
+  std::remove(file.c_str());
+  std::remove((file + ".err").c_str());
+  return status;
+}
+
+bool have(const char* program) {
+  return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+// The rows of a polyhedron file, each scaled to coprime integers, sorted,
+// without repeats; of the last representation in it (lrs starts again with
+// wider integers when its own overflow) and without the apex of a cone,
+// which cddlib leaves out.
+rows_t canonical(std::string text) {
+  std::size_t begin = text.rfind("\nbegin");
+  std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
+  head = head == std::string::npos ? 0 : text.rfind('\n', head);
+  if (head != std::string::npos && head > 0) text = text.substr(head + 1);
+  bits::polyhedron_file f;
+  bits::file_error e;
+  EXPECT_TRUE(bits::read_polyhedron_file(text, &f, &e)) << e.line << ": " << e.message << "\n" << text;
+  rows_t rows(f.m, std::vector<std::int64_t>(f.n));
+  for (std::uint64_t r = 0; r < f.m; ++r) EXPECT_TRUE(bits::integer_row(f, r, rows[r].data()));
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  std::vector<std::int64_t> apex(f.n, 0);
+  if (f.n > 0) apex[0] = 1;
+  bool cone = f.v_representation;
+  for (const auto& r : rows) cone = cone && (r == apex || r[0] == 0);
+  if (cone) rows.erase(std::remove(rows.begin(), rows.end(), apex), rows.end());
+  return rows;
+}
+
+std::string ine(const rows_t& A, const std::vector<int>& linearity = {}) {
+  std::string s = "test\nH-representation\n";
+  if (!linearity.empty()) {
+    s += "linearity " + std::to_string(linearity.size());
+    for (int r : linearity) s += " " + std::to_string(r);
+    s += "\n";
+  }
+  s += "begin\n" + std::to_string(A.size()) + " " + std::to_string(A[0].size()) + " integer\n";
+  for (const auto& row : A) {
+    for (std::int64_t v : row) s += " " + std::to_string(v);
+    s += "\n";
+  }
+  return s + "end\n";
+}
+
+// Cones {x : A x >= 0} of the benchmark families, as rows 0 a.
+rows_t semimetric(int points) {
+  std::vector<std::vector<int>> index(points, std::vector<int>(points));
+  int e = 0;
+  for (int i = 0; i < points; ++i)
+    for (int j = i + 1; j < points; ++j) index[i][j] = index[j][i] = 1 + e++;
+  rows_t A;
+  for (int i = 0; i < points; ++i)
+    for (int j = 0; j < points; ++j)
+      for (int k = j + 1; k < points; ++k)
+        if (i != j && i != k) {
+          std::vector<std::int64_t> row(e + 1, 0);
+          row[index[i][j]] = row[index[i][k]] = 1;
+          row[index[j][k]] = -1;
+          A.push_back(row);
+        }
+  return A;
+}
+
+rows_t cut_vectors(int nodes) {
+  rows_t A;
+  for (int s = 1; s < (1 << (nodes - 1)); ++s) {
+    std::vector<std::int64_t> row(1, 0);
+    for (int i = 0; i < nodes; ++i)
+      for (int j = i + 1; j < nodes; ++j) row.push_back(((s >> i) & 1) != ((s >> j) & 1));
+    A.push_back(row);
+  }
+  return A;
+}
+
+rows_t cyclic_dual(int points, int degree) {
+  rows_t A;
+  for (int t = 1; t <= points; ++t) {
+    std::vector<std::int64_t> row(1, 0);
+    std::int64_t power = 1;
+    for (int k = 0; k <= degree; ++k, power *= t) row.push_back(power);
+    A.push_back(row);
+  }
+  return A;
+}
+
+rows_t random_cone(int m, int n, unsigned seed) {
+  std::mt19937 rng(seed);
+  rows_t A;
+  for (int i = 0; i < n; ++i) {  // the orthant keeps the cone pointed
+    std::vector<std::int64_t> row(n + 1, 0);
+    row[i + 1] = 1;
+    A.push_back(row);
+  }
+  for (int r = n; r < m; ++r) {
+    std::vector<std::int64_t> row(1, 0);
+    for (int c = 0; c < n; ++c) row.push_back(static_cast<std::int64_t>(rng() % 14) - 4);
+    A.push_back(row);
+  }
+  return A;
+}
+
+struct named_file {
+  std::string name, text;
+};
+
+std::vector<named_file> benchmark_files() {
+  return {{"semimetric5", ine(semimetric(5))},
+          {"semimetric6", ine(semimetric(6))},
+          {"cut6", ine(cut_vectors(6))},
+          {"cyclic24_6", ine(cyclic_dual(24, 6))},
+          {"random40x10", ine(random_cone(40, 10, 7))}};
+}
+
+// A polyhedron with points and a ray, an equation and rational entries:
+// 0 <= x1 <= 1, x2 >= 0, x3 >= 1/3, x1 + x2 - x3 = 1/2.
+const char* polyhedron_text =
+    "polyhedron\nH-representation\nlinearity 1 5\nbegin\n5 4 rational\n"
+    "0 1 0 0\n1 -1 0 0\n0 0 1 0\n-1/3 0 0 1\n-1/2 1 1 -1\nend\n";
+
+std::string write(const std::string& name, const std::string& text) {
+  const std::string path = temp_path(name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+const std::string program = BITS_RAYS;
+
+TEST(BitsRaysProgram, AgreesWithLrsAndCddAndTheyReadItsFiles) {
+  std::vector<named_file> files = benchmark_files();
+  files.push_back({"polyhedron", polyhedron_text});
+  const bool lrs = have("lrs"), cdd = have("cddexec_gmp");
+  for (const named_file& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string in = write(f.name + ".ine", f.text);
+    std::string ours, theirs;
+    ASSERT_EQ(run(program + " -t 2 " + in, &ours), 0);
+    const rows_t rays = canonical(ours);
+    if (f.name == "polyhedron") {  // points (1,0,1/2), (5/6,0,1/3), (0,5/6,1/3) and ray (0,1,1)
+      EXPECT_EQ(rays, (rows_t{{0, 0, 1, 1}, {2, 2, 0, 1}, {6, 0, 5, 2}, {6, 5, 0, 2}}));
+    }
+    const std::string out = write(f.name + ".ext", ours);
+    // The peers read our files (the small ones: facets from rays take lrs
+    // long): their facets give our rays back.
+    const bool back = f.name == "polyhedron" || f.name == "semimetric5";
+    if (lrs) {
+      ASSERT_EQ(run("lrs " + in, &theirs), 0);
+      EXPECT_EQ(canonical(theirs), rays);
+    }
+    if (lrs && back) {
+      ASSERT_EQ(run("lrs " + out, &theirs), 0);
+      const std::string facets = write(f.name + "_lrs.ine", theirs);
+      ASSERT_EQ(run(program + " " + facets, &theirs), 0);
+      EXPECT_EQ(canonical(theirs), rays);
+      std::remove(facets.c_str());
+    }
+    if (cdd) {
+      ASSERT_EQ(run("cddexec_gmp --rep < " + in, &theirs), 0);
+      EXPECT_EQ(canonical(theirs), rays);
+    }
+    if (cdd && back) {
+      ASSERT_EQ(run("cddexec_gmp --rep < " + out, &theirs), 0);
+      const std::string facets = write(f.name + "_cdd.ine", theirs);
+      ASSERT_EQ(run(program + " " + facets, &theirs), 0);
+      EXPECT_EQ(canonical(theirs), rays);
+      std::remove(facets.c_str());
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+  }
+  if (!lrs || !cdd) std::printf("[  NOTE    ] compared without%s%s: not installed\n", lrs ? "" : " lrs", cdd ? "" : " cddlib");
+}
+
+TEST(BitsRaysProgram, BadInputEndsWithTheLine) {
+  const std::string in = write("bad.ine", "bad\nbegin\n2 3 integer\n0 1 2\n0 1 x\nend\n");
+  std::string out;
+  const std::string err = temp_path("err");
+  EXPECT_NE(std::system((program + " " + in + " > /dev/null 2> " + err).c_str()), 0);
+  EXPECT_NE(read_text(err).find(in + ":5: 'x' is not an integer or rational number"), std::string::npos)
+      << read_text(err);
+  // A cone with a line, and options that do not parse.
+  const std::string line = write("line.ine", ine({{0, 1, 0}, {0, -1, 0}}));
+  EXPECT_NE(std::system((program + " " + line + " > /dev/null 2> " + err).c_str()), 0);
+  EXPECT_NE(read_text(err).find("has a line"), std::string::npos) << read_text(err);
+  EXPECT_NE(run(program + " --order sideways " + line, &out), 0);
+  EXPECT_NE(run(program + " -t 0 " + line, &out), 0);
+  for (const std::string& f : {in, line, err}) std::remove(f.c_str());
+}
+
+TEST(BitsRaysProgram, MpiRunsWriteTheSameFileForAnyProcessCount) {
+  const std::string mpi = BITS_RAYS_MPI;
+  if (mpi.empty() || !have("mpirun")) GTEST_SKIP() << "bits_rays_mpi or mpirun not built/installed";
+  const std::string mpirun =
+      "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1 "
+      "mpirun --oversubscribe --mca btl self,vader,tcp --mca btl_tcp_if_include lo --mca oob_tcp_if_include lo";
+  std::vector<named_file> files = benchmark_files();
+  files.push_back({"polyhedron", polyhedron_text});
+  for (const named_file& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string in = write(f.name + ".ine", f.text);
+    std::string one, many;
+    ASSERT_EQ(run(program + " -t 1 " + in, &one), 0);
+    for (int np : {1, 2, 4}) {
+      ASSERT_EQ(run(mpirun + " -np " + std::to_string(np) + " " + mpi + " -t 1 " + in, &many), 0) << np;
+      EXPECT_EQ(many, one) << np << " processes";
+    }
+    std::remove(in.c_str());
+  }
+}
+
+}  // namespace
