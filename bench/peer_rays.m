@@ -2,7 +2,10 @@ function r = peer_rays(tool, A, B, timeout_seconds)
   % PEER_RAYS  The extreme rays of {x : A x >= 0, B x = 0} from one of the C
   % enumerators that extreme_rays is measured against: 'normaliz' (Normaliz
   % with one thread, normaliz -x=1), 'lrs' (lrslib) or 'cdd' (cddlib's
-  % cddexec_gmp --rep). Fields of R: rays (d x n double, each column coprime
+  % cddexec_gmp --rep), and for the MPI benchmark 'mplrs:K' (mplrs under
+  % mpirun -np K), 'bits_rays' (our command-line program, one thread) and
+  % 'bits_rays:K' (bits_rays_mpi under mpirun -np K, one thread each; both
+  % from BITS_RAYS_DIR, default build/). Fields of R: rays (d x n double, each column coprime
   % integers, columns sorted as sortrows sorts them), seconds (wall time of
   % the process, its start included), cpu_seconds and peak_mb (its user
   % plus system time and its peak memory, from /usr/bin/time; NaN without
@@ -28,7 +31,25 @@ function r = peer_rays(tool, A, B, timeout_seconds)
       write_ine([base '.ine'], A, B);
       command = sprintf('cddexec_gmp --rep < %s.ine', base);
     otherwise
-      error('peer_rays: unknown tool %s', tool);
+      % Processes of an MPI job on this machine alone (as root too).
+      [name, np] = strtok(tool, ':');
+      np = str2double(np(2:end));
+      mpirun = sprintf(['OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 mpirun --oversubscribe ' ...
+                        '--mca btl self,vader,tcp --mca btl_tcp_if_include lo --mca oob_tcp_if_include lo -np %d'], np);
+      programs = getenv('BITS_RAYS_DIR');
+      if isempty(programs)
+        programs = fullfile(fileparts(mfilename('fullpath')), '..', 'build');
+      end
+      write_ine([base '.ine'], A, B);
+      if strcmp(tool, 'bits_rays')
+        command = sprintf('%s/bits_rays -t 1 %s.ine', programs, base);
+      elseif strcmp(name, 'bits_rays') && np >= 1
+        command = sprintf('%s %s/bits_rays_mpi -t 1 %s.ine', mpirun, programs, base);
+      elseif strcmp(name, 'mplrs') && np >= 3
+        command = sprintf('%s mplrs %s.ine', mpirun, base);
+      else
+        error('peer_rays: unknown tool %s', tool);
+      end
   end
   timer = '';
   if exist('/usr/bin/time', 'file')
@@ -113,6 +134,20 @@ function rays = v_representation_rays(output, d)
   first = find(strcmp(lines, 'begin'), 1, 'last');
   last = find(strcmp(lines, 'end'), 1, 'last');
   rays = zeros(d, 0);
+  block = lines(first + 1:last - 1);
+  block = block(strncmp(block, '0 ', 2));
+  if isempty(block)
+    return;
+  end
+  if ~any(~cellfun(@isempty, strfind(block, '/')))
+    % Integers only: one scan of the whole block.
+    v = sscanf(strjoin(block, ' '), '%f');
+    if numel(v) == (d + 1) * numel(block)
+      rays = canonical(reshape(v, d + 1, [])(2:end, :));
+      return;
+    end
+  end
+  rays = zeros(d, 0);
   for k = first + 1:last - 1
     tokens = strsplit(lines{k});
     if numel(tokens) ~= d + 1 || ~strcmp(tokens{1}, '0')
@@ -139,12 +174,10 @@ end
 function R = canonical(R)
   % Each integer column divided by the greatest common divisor of its
   % entries, the columns sorted.
-  for j = 1:size(R, 2)
-    g = 0;
-    for x = R(:, j)'
-      g = gcd(g, x);
-    end
-    R(:, j) = R(:, j) / max(g, 1);
+  g = zeros(1, size(R, 2));
+  for i = 1:size(R, 1)
+    g = gcd(g, R(i, :));
   end
+  R = R ./ max(g, 1);
   R = sortrows(R')';
 end
