@@ -1,0 +1,73 @@
+// The reader of .ine/.ext files, and the command-line program's path from a
+// file to rays, on any bytes: a file read must hold reduced fractions with
+// positive denominators and one line per row; its rows scaled to integers
+// must be coprime, with the signs and zeros of the file; and a small pointed
+// cone read from it (every b zero) must give rays that satisfy every row,
+// the equations with equality, exactly.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/cone_setup.h"
+#include "core/double_description.h"
+#include "core/polyhedron_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  bits::polyhedron_file f;
+  bits::file_error e;
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (!bits::read_polyhedron_file(text, &f, &e)) {
+    if (e.message.empty()) __builtin_trap();
+    return 0;
+  }
+  if (f.num.size() != f.m * f.n || f.den.size() != f.m * f.n || f.row_line.size() != f.m ||
+      f.linearity.size() != f.m)
+    __builtin_trap();
+  for (std::uint64_t k = 0; k < f.m * f.n; ++k)
+    if (f.den[k] <= 0 || bits::gcd_u64(bits::magnitude(f.num[k]), static_cast<std::uint64_t>(f.den[k])) != 1)
+      __builtin_trap();
+  std::vector<std::int64_t> rows(f.m * f.n);
+  bool all_fit = true, cone = true;
+  for (std::uint64_t r = 0; r < f.m; ++r) {
+    std::int64_t* x = rows.data() + r * f.n;
+    if (!bits::integer_row(f, r, x)) {
+      all_fit = false;
+      continue;
+    }
+    std::uint64_t g = 0;
+    for (std::uint64_t c = 0; c < f.n; ++c) {
+      const std::int64_t p = f.num[r * f.n + c];
+      if ((x[c] > 0) != (p > 0) || (x[c] < 0) != (p < 0)) __builtin_trap();
+      g = bits::gcd_u64(g, bits::magnitude(x[c]));
+    }
+    if (g > 1) __builtin_trap();
+    cone = cone && x[0] == 0;
+  }
+  if (!all_fit || !cone || f.v_representation || f.n < 2 || f.n > 6 || f.m > 12) return 0;
+
+  const std::uint64_t n = f.n - 1;
+  std::vector<std::int64_t> A, B;
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * f.n + 1,
+                                    rows.begin() + (r + 1) * f.n);
+  const std::uint64_t m = A.size() / n, p = B.size() / n;
+  bits::cone_start start;
+  if (bits::setup_cone(A.data(), m, B.data(), p, n, bits::row_order::lexmin, &start) !=
+          bits::cone_setup_status::ok ||
+      start.d == 0)
+    return 0;
+  const bits::dd_problem problem{start.A.data(), m, n, start.X0.data(), start.d, start.sequence.data(),
+                                 nullptr, false, 4, 0, bits::simd_isa::scalar, 0, nullptr, nullptr};
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  if (bits::run_double_description(problem, &result, &stats) != bits::dd_status::ok) return 0;
+  for (std::uint64_t k = 0; k < result.count; ++k) {
+    const std::int64_t* x = result.X + k * n;
+    for (std::uint64_t r = 0; r < m; ++r)
+      if (bits::dot_sign(A.data() + r * n, 1, x, n) < 0) __builtin_trap();
+    for (std::uint64_t r = 0; r < p; ++r)
+      if (bits::dot_sign(B.data() + r * n, 1, x, n) != 0) __builtin_trap();
+  }
+  std::free(result.X);
+  return 0;
+}
