@@ -34,7 +34,7 @@ function r = peer_rays(tool, A, B, timeout_seconds)
       % Processes of an MPI job on this machine alone (as root too).
       [name, np] = strtok(tool, ':');
       np = str2double(np(2:end));
-      mpirun = sprintf(['OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 mpirun --oversubscribe ' ...
+      mpirun = sprintf(['OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 mpirun --oversubscribe --mca plm_rsh_agent false ' ...
                         '--mca btl self,vader,tcp --mca btl_tcp_if_include lo --mca oob_tcp_if_include lo -np %d'], np);
       programs = getenv('BITS_RAYS_DIR');
       if isempty(programs)
