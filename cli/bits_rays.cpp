@@ -110,14 +110,9 @@ bool read_all(FILE* in, std::string* text) {
 }
 
 void print_step(void*, const bits::dd_step_report& r) {
-  std::fprintf(stderr,
-               "step %llu/%llu (row %llu): %llu rays (%llu +, %llu -), %llu candidate pairs, "
-               "%llu adjacent, %llu rays after, %.2f s\n",
-               static_cast<unsigned long long>(r.step), static_cast<unsigned long long>(r.steps),
-               static_cast<unsigned long long>(r.row + 1), static_cast<unsigned long long>(r.rays),
-               static_cast<unsigned long long>(r.positive), static_cast<unsigned long long>(r.negative),
-               static_cast<unsigned long long>(r.candidates), static_cast<unsigned long long>(r.adjacent),
-               static_cast<unsigned long long>(r.rays_after), r.seconds);
+  char line[400];
+  bits::describe_step(r, line, sizeof line);
+  std::fputs(line, stderr);
   std::fflush(stderr);
 }
 

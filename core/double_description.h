@@ -968,6 +968,18 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
   return dd_status::ok;
 }
 
+// The progress line of a step (with its newline), into out[0 .. size).
+inline void describe_step(const dd_step_report& r, char* out, std::size_t size) {
+  std::snprintf(out, size,
+                "step %llu/%llu (row %llu): %llu rays (%llu +, %llu -), %llu candidate pairs, "
+                "%llu adjacent, %llu rays after, %.2f s\n",
+                static_cast<unsigned long long>(r.step), static_cast<unsigned long long>(r.steps),
+                static_cast<unsigned long long>(r.row + 1), static_cast<unsigned long long>(r.rays),
+                static_cast<unsigned long long>(r.positive), static_cast<unsigned long long>(r.negative),
+                static_cast<unsigned long long>(r.candidates), static_cast<unsigned long long>(r.adjacent),
+                static_cast<unsigned long long>(r.rays_after), r.seconds);
+}
+
 // What stopped a run, in a sentence without a full stop (`budget`: the
 // budget of the run, in bytes), into out[0 .. size).
 inline void describe_failure(dd_status status, const dd_statistics& stats, std::uint64_t budget, char* out,

@@ -172,6 +172,10 @@ TEST(BitsRaysProgram, AgreesWithLrsAndCddAndTheyReadItsFiles) {
   std::vector<named_file> files = benchmark_files();
   files.push_back({"polyhedron", polyhedron_text});
   const bool lrs = have("lrs"), cdd = have("cddexec_gmp");
+  const struct {
+    bool installed;
+    std::string command;  // followed by the file to read
+  } peers[] = {{lrs, "lrs "}, {cdd, "cddexec_gmp --rep < "}};
   for (const named_file& f : files) {
     SCOPED_TRACE(f.name);
     const std::string in = write(f.name + ".ine", f.text);
@@ -185,26 +189,15 @@ TEST(BitsRaysProgram, AgreesWithLrsAndCddAndTheyReadItsFiles) {
     // The peers read our files (the small ones: facets from rays take lrs
     // long): their facets give our rays back.
     const bool back = f.name == "polyhedron" || f.name == "semimetric5";
-    if (lrs) {
-      ASSERT_EQ(run("lrs " + in, &theirs), 0);
-      EXPECT_EQ(canonical(theirs), rays);
-    }
-    if (lrs && back) {
-      ASSERT_EQ(run("lrs " + out, &theirs), 0);
-      const std::string facets = write(f.name + "_lrs.ine", theirs);
+    for (const auto& peer : peers) {
+      if (!peer.installed) continue;
+      ASSERT_EQ(run(peer.command + in, &theirs), 0) << peer.command;
+      EXPECT_EQ(canonical(theirs), rays) << peer.command;
+      if (!back) continue;
+      ASSERT_EQ(run(peer.command + out, &theirs), 0) << peer.command;
+      const std::string facets = write(f.name + "_facets.ine", theirs);
       ASSERT_EQ(run(program + " " + facets, &theirs), 0);
-      EXPECT_EQ(canonical(theirs), rays);
-      std::remove(facets.c_str());
-    }
-    if (cdd) {
-      ASSERT_EQ(run("cddexec_gmp --rep < " + in, &theirs), 0);
-      EXPECT_EQ(canonical(theirs), rays);
-    }
-    if (cdd && back) {
-      ASSERT_EQ(run("cddexec_gmp --rep < " + out, &theirs), 0);
-      const std::string facets = write(f.name + "_cdd.ine", theirs);
-      ASSERT_EQ(run(program + " " + facets, &theirs), 0);
-      EXPECT_EQ(canonical(theirs), rays);
+      EXPECT_EQ(canonical(theirs), rays) << peer.command;
       std::remove(facets.c_str());
     }
     std::remove(in.c_str());
