@@ -188,11 +188,12 @@ struct dd_statistics {
   double seconds = 0;
 };
 
-// The rays found: n x count int64, column-major, on the process heap; the
-// caller frees `X` with std::free.
+// The rays found: `words` x count words, column-major, on the process heap
+// (for int64 entries n x count int64); the caller frees `X` with std::free.
 struct dd_result {
   std::int64_t* X = nullptr;
   std::uint64_t count = 0;
+  std::uint64_t words = 0;
 };
 
 namespace detail {
@@ -203,7 +204,7 @@ inline std::uint64_t popcount64(std::uint64_t w) { return bit_count(w); }
 struct dd_state {
   std::uint64_t n = 0, W = 0;   // entries per ray, pattern words per ray
   std::uint64_t N = 0;          // rays
-  dd_buffer<std::int64_t> X;    // n x N
+  dd_buffer<std::int64_t> X;    // the rays' entries, words per ray x N
   dd_buffer<std::uint64_t> P;   // W x N
   dd_buffer<std::uint64_t> plus;    // W words: the bits of reversible rows' positive side
   dd_buffer<std::uint64_t> irrev;   // W words: the bits of irreversible rows
@@ -660,10 +661,101 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
 
 }  // namespace detail
 
+// How the rays' entries are kept and computed: here as int64, one word per
+// entry, read from the problem's A and X0 (the sign tests in 128 or 256
+// bits, exactly; a combination beyond int64 is reported, not rounded). A
+// store with other entries (core/big_rays.h) gives the engine the same
+// members: words per ray, the initial rays, the signs of every ray on a
+// row, the new rays of a step's pairs, the sign of a ray's first non-zero
+// entry, and whether (and how) its entries can be widened.
+struct int64_entries {
+  const dd_problem* pb;
+  dd_buffer<std::int64_t> a;  // the row of the current step
+
+  std::uint64_t words() const { return pb->n; }
+  bool prepare() { return a.resize(pb->n + 1); }
+  void initial(std::uint64_t j, bool negate, std::int64_t* x) const {
+    for (std::uint64_t i = 0; i < pb->n; ++i) x[i] = negate ? -pb->X0[j * pb->n + i] : pb->X0[j * pb->n + i];
+  }
+  // Signs of the N rays of X on row r into out; counts of each side.
+  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, std::int8_t* out, std::uint64_t* n_pos,
+             std::uint64_t* n_neg) {
+    const std::uint64_t n = pb->n, m = pb->m;
+    std::uint64_t nz = 0, only = 0;
+    for (std::uint64_t i = 0; i < n; ++i) {
+      a.data[i] = pb->A[r + i * m];
+      if (a.data[i] != 0) {
+        ++nz;
+        only = i;
+      }
+    }
+    std::uint64_t cp = 0, cn = 0;
+    const std::int64_t* av = a.data;
+    const std::int64_t NN = static_cast<std::int64_t>(N);
+    if (nz == 1) {
+      const int flip = av[only] < 0 ? -1 : 1;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb->parallel_work / 16)
+#endif
+      for (std::int64_t j = 0; j < NN; ++j) {
+        const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
+        const int sg = (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
+        out[j] = static_cast<std::int8_t>(sg);
+        cp += sg > 0;
+        cn += sg < 0;
+      }
+    } else {
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb->parallel_work / 16)
+#endif
+      for (std::int64_t j = 0; j < NN; ++j) {
+        const int sg = nz == 0 ? 0 : dot_sign(av, 1, X + static_cast<std::uint64_t>(j) * n, n);
+        out[j] = static_cast<std::int8_t>(sg);
+        cp += sg > 0;
+        cn += sg < 0;
+      }
+    }
+    *n_pos = cp;
+    *n_neg = cn;
+  }
+  // The new ray of each pair on the row of the last signs(), ray i of them
+  // at X + (N + i) * words(); false when one does not fit.
+  bool combine(std::int64_t* X, std::uint64_t N, const dd_pair* pr, std::uint64_t K) {
+    const std::uint64_t n = pb->n;
+    const std::int64_t* av = a.data;
+    int overflow = 0;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (K >= pb->parallel_work / 256)
+#endif
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i) {
+      const std::uint64_t p = pr[i].p, q = pr[i].q;
+      // p on the positive side: (a.x_p) x_q - (a.x_q) x_p is the positive combination.
+      if (!combine_rays(av, X + p * n, X + q * n, n, X + (N + i) * n)) {
+#ifdef _OPENMP
+#pragma omp atomic write
+#endif
+        overflow = 1;
+      }
+    }
+    return overflow == 0;
+  }
+  // The sign of the first non-zero entry of a ray (0 for a zero ray).
+  int leading_sign(const std::int64_t* x) const {
+    for (std::uint64_t i = 0; i < pb->n; ++i)
+      if (x[i] != 0) return x[i] > 0 ? 1 : -1;
+    return 0;
+  }
+  // int64 entries are not widened: a combination beyond them ends the run.
+  bool widen() { return false; }
+  void relayout(std::int64_t*, std::uint64_t, std::uint64_t) const {}
+};
+
 // Runs the method. On dd_status::ok, *result holds the rays; on any other
 // status nothing is held, and stats->failed_step and needed_bytes tell where
 // and why the run stopped.
-inline dd_status run_double_description(const dd_problem& pb, dd_result* result, dd_statistics* stats) {
+template <typename store_t>
+dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_result* result,
+                                      dd_statistics* stats) {
   const auto t0 = std::chrono::steady_clock::now();
   auto elapsed = [&] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -682,14 +774,14 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
   s.W = bits == 0 ? 1 : (bits + 63) / 64;
   const std::uint64_t W = s.W;
   dd_buffer<std::uint8_t> done;
-  dd_buffer<std::int64_t> a;
   dd_buffer<std::int8_t> sign;
-  if (!s.plus.resize(W) || !s.irrev.resize(W) || !done.resize(m + 1) || !a.resize(n + 1))
+  if (!s.plus.resize(W) || !s.irrev.resize(W) || !done.resize(m + 1) || !store.prepare())
     return dd_status::out_of_memory;
   std::memset(s.plus.data, 0, W * 8);
   std::memset(s.irrev.data, 0, W * 8);
   std::memset(done.data, 0, m + 1);
-  const std::uint64_t ray_bytes = 8 * (n + W);
+  std::uint64_t w = store.words();  // int64 words per ray (entries may widen during the run)
+  std::uint64_t ray_bytes = 8 * (w + W);
   auto over = [&](std::uint64_t bytes) { return pb.max_bytes != 0 && bytes > pb.max_bytes; };
   auto note = [&](std::uint64_t bytes) {
     if (bytes > stats->peak_bytes) stats->peak_bytes = bytes;
@@ -723,18 +815,18 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     stats->needed_bytes = N0 * ray_bytes;
     return dd_status::over_budget;
   }
-  if (!s.X.resize(n * N0) || !s.P.resize(W * N0)) return dd_status::out_of_memory;
+  if (!s.X.resize(w * N0) || !s.P.resize(W * N0)) return dd_status::out_of_memory;
   std::memset(s.P.data, 0, W * N0 * 8);
   for (std::uint64_t j = 0; j < d; ++j) assign_bit(pb.sequence[j]);
   {
     std::uint64_t c = 0;
     for (std::uint64_t j = 0; j < d; ++j) {
       const std::uint64_t r = pb.sequence[j];
-      std::memcpy(s.X.data + c * n, pb.X0 + j * n, n * 8);
+      store.initial(j, false, s.X.data + c * w);
       set_bit(s.P.data + c * W, r, 1);
       ++c;
       if (is_rev(r)) {
-        for (std::uint64_t i = 0; i < n; ++i) s.X.data[c * n + i] = -pb.X0[j * n + i];
+        store.initial(j, true, s.X.data + c * w);
         set_bit(s.P.data + c * W, r, -1);
         ++c;
       }
@@ -752,45 +844,8 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     const std::uint64_t N = s.N;
     if (!sign.resize(N + 1)) return dd_status::out_of_memory;
 
-    // Signs of every ray on row r.
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
-      std::uint64_t nz = 0, only = 0;
-      for (std::uint64_t i = 0; i < n; ++i) {
-        a.data[i] = pb.A[r + i * m];
-        if (a.data[i] != 0) {
-          ++nz;
-          only = i;
-        }
-      }
-      std::uint64_t cp = 0, cn = 0;
-      const std::int64_t* X = s.X.data;
-      const std::int64_t* av = a.data;
-      const std::int64_t NN = static_cast<std::int64_t>(N);
-      if (nz == 1) {
-        const int flip = av[only] < 0 ? -1 : 1;
-#ifdef _OPENMP
-#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb.parallel_work / 16)
-#endif
-        for (std::int64_t j = 0; j < NN; ++j) {
-          const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
-          const int sg = (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
-          out[j] = static_cast<std::int8_t>(sg);
-          cp += sg > 0;
-          cn += sg < 0;
-        }
-      } else {
-#ifdef _OPENMP
-#pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb.parallel_work / 16)
-#endif
-        for (std::int64_t j = 0; j < NN; ++j) {
-          const int sg = nz == 0 ? 0 : dot_sign(av, 1, X + static_cast<std::uint64_t>(j) * n, n);
-          out[j] = static_cast<std::int8_t>(sg);
-          cp += sg > 0;
-          cn += sg < 0;
-        }
-      }
-      *n_pos = cp;
-      *n_neg = cn;
+      store.signs(r, s.X.data, N, out, n_pos, n_neg);
     };
 
     // The row: the next of the sequence, or the one with the fewest pairs.
@@ -881,31 +936,38 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
       return dd_status::over_budget;
     }
     note(need);
-    if (!s.X.resize(n * total) || !s.P.resize(W * total)) {
+    if (!s.X.resize(w * total) || !s.P.resize(W * total)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::out_of_memory;
     }
-    int overflow = 0;
+    bool overflow = false;
     if (K > 0) {
-      std::int64_t* X = s.X.data;
       std::uint64_t* P = s.P.data;
       const dd_pair* pr = pairs.data;
-      const std::int64_t* av = a.data;
-#ifdef _OPENMP
-#pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
-#endif
-      for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i) {
-        const std::uint64_t p = pr[i].p, q = pr[i].q;
-        // p on the positive side: (a.x_p) x_q - (a.x_q) x_p is the positive combination.
-        if (!combine_rays(av, X + p * n, X + q * n, n, X + (N + i) * n)) {
-#ifdef _OPENMP
-#pragma omp atomic write
-#endif
-          overflow = 1;
+      overflow = !store.combine(s.X.data, N, pr, K);
+      // Entries that can widen do so, and the step's rays are made again.
+      while (overflow && store.widen()) {
+        const std::uint64_t w0 = w;
+        w = store.words();
+        ray_bytes = 8 * (w + W);
+        const std::uint64_t wider = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+        if (over(wider)) {
+          stats->failed_step = step;
+          stats->needed_bytes = wider;
+          return dd_status::over_budget;
         }
-        for (std::uint64_t w = 0; w < W; ++w) P[(N + i) * W + w] = P[p * W + w] | P[q * W + w];
+        note(wider);
+        if (!s.X.resize(w * total)) {
+          stats->failed_step = step;
+          stats->needed_bytes = wider;
+          return dd_status::out_of_memory;
+        }
+        store.relayout(s.X.data, N, w0);
+        overflow = !store.combine(s.X.data, N, pr, K);
       }
+      for (std::uint64_t i = 0; i < K; ++i)
+        for (std::uint64_t k2 = 0; k2 < W; ++k2) P[(N + i) * W + k2] = P[pr[i].p * W + k2] | P[pr[i].q * W + k2];
     }
     forest.release();
     adj.release();
@@ -920,18 +982,18 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     for (std::uint64_t j = 0; j < N; ++j) {
       if (sign.data[j] < 0 && !rev) continue;
       if (c != j) {
-        std::memmove(s.X.data + c * n, s.X.data + j * n, n * 8);
+        std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
         std::memmove(s.P.data + c * W, s.P.data + j * W, W * 8);
       }
       if (sign.data[j] != 0) set_bit(s.P.data + c * W, r, sign.data[j]);
       ++c;
     }
     if (c != N && K > 0) {
-      std::memmove(s.X.data + c * n, s.X.data + N * n, K * n * 8);
+      std::memmove(s.X.data + c * w, s.X.data + N * w, K * w * 8);
       std::memmove(s.P.data + c * W, s.P.data + N * W, K * W * 8);
     }
     s.N = kept + K;
-    s.X.size = n * s.N;
+    s.X.size = w * s.N;
     s.P.size = W * s.N;
     s.X.shrink();
     s.P.shrink();
@@ -949,23 +1011,25 @@ inline dd_status run_double_description(const dd_problem& pb, dd_result* result,
     bool reversible_ray = true;
     for (std::uint64_t w = 0; w < W && reversible_ray; ++w)
       reversible_ray = (s.P.data[j * W + w] & s.irrev.data[w]) == 0;
-    if (reversible_ray) {
-      const std::int64_t* x = s.X.data + j * n;
-      std::uint64_t i = 0;
-      while (i < n && x[i] == 0) ++i;
-      if (i < n && x[i] < 0) continue;
-    }
-    if (c != j) std::memmove(s.X.data + c * n, s.X.data + j * n, n * 8);
+    if (reversible_ray && store.leading_sign(s.X.data + j * w) < 0) continue;
+    if (c != j) std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
     ++c;
   }
-  s.X.size = n * c;
+  s.X.size = w * c;
   s.X.shrink();
   result->X = s.X.data;
   result->count = c;
+  result->words = w;
   s.X.data = nullptr;
   s.X.size = s.X.capacity = 0;
   stats->seconds = elapsed();
   return dd_status::ok;
+}
+
+// The run with int64 entries: pb.A and pb.X0.
+inline dd_status run_double_description(const dd_problem& pb, dd_result* result, dd_statistics* stats) {
+  int64_entries store{&pb, {}};
+  return run_double_description_with(pb, store, result, stats);
 }
 
 // The progress line of a step (with its newline), into out[0 .. size).
