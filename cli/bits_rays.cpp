@@ -25,6 +25,9 @@
 #include "core/double_description.h"
 #include "core/polyhedron_file.h"
 #include "core/simd.h"
+#ifdef BITS_GMP
+#include "core/big_rays.h"
+#endif
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -171,6 +174,157 @@ bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* c
 }
 #endif
 
+// Writes the V-representation: `count` rays, of which `points` have x0 > 0
+// (for a polyhedron); line(k) gives the k-th line of the body, in order.
+template <typename line_fn>
+void write_ext(const char* output, const std::string& name, std::uint64_t cols, bool cone, std::uint64_t count,
+               std::uint64_t points, line_fn line) {
+  FILE* out = output ? std::fopen(output, "wb") : stdout;
+  if (out == nullptr) die(std::string("cannot write ") + output + ": " + std::strerror(errno));
+  // A cone's one point is its apex, the origin; a polyhedron without
+  // points is empty.
+  const std::uint64_t lines = cone ? count + 1 : (points > 0 ? count : 0);
+  std::string body = name.empty() ? "" : name + "\n";
+  body += "V-representation\nbegin\n" + std::to_string(lines) + " " + std::to_string(cols) + " rational\n";
+  if (cone) {
+    body += " 1";
+    for (std::uint64_t c = 1; c < cols; ++c) body += " 0";
+    body += "\n";
+  }
+  std::fputs(body.c_str(), out);
+  for (std::uint64_t k = 0; k < count && lines > 0; ++k) std::fputs((line(k) + "\n").c_str(), out);
+  std::fputs("end\n", out);
+  if (!cone && points == 0) std::fputs("*the polyhedron is empty\n", out);
+  if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0))
+    die(std::string("cannot write ") + (output ? output : "standard output"));
+}
+
+void report(const bits::dd_statistics& stats, std::uint64_t count) {
+  std::fprintf(stderr, "%s: %llu rays, %llu candidate pairs, %llu adjacent, %.2f s\n", program,
+               static_cast<unsigned long long>(count), static_cast<unsigned long long>(stats.candidates),
+               static_cast<unsigned long long>(stats.adjacent), stats.seconds);
+}
+
+void header(std::uint64_t m, std::uint64_t p, std::uint64_t n, bool cone, std::uint64_t steps,
+            std::uint64_t threads, const char* kind) {
+  std::fprintf(stderr, "%s: %llu rows (%llu equations) in %llu dimensions%s, %llu steps, %d process%s, %llu thread%s each%s\n",
+               program, static_cast<unsigned long long>(m), static_cast<unsigned long long>(p),
+               static_cast<unsigned long long>(n), cone ? " (a cone)" : "", static_cast<unsigned long long>(steps),
+               ranks, ranks == 1 ? "" : "es", static_cast<unsigned long long>(threads), threads == 1 ? "" : "s", kind);
+}
+
+bits::dd_partition partition() {
+  bits::dd_partition part;
+#ifdef BITS_MPI
+  part.rank = static_cast<std::uint64_t>(rank);
+  part.ranks = static_cast<std::uint64_t>(ranks);
+  part.gather = gather_pairs;
+#endif
+  return part;
+}
+
+#ifdef BITS_GMP
+// The run with integers of any size (core/big_rays.h): for files with
+// entries beyond int64, and for polyhedra whose rays outgrow it. The same
+// steps, start and output as the int64 run.
+void big_run(const bits::polyhedron_file& f, const std::string& where, bits::row_order order,
+             std::uint64_t threads, std::uint64_t budget, bool progress, const char* output) {
+  const std::uint64_t cols = f.n;
+  std::vector<bits::big_int> rows(f.m * cols);
+  {
+    std::vector<mpq_t> q(cols);
+    for (auto& v : q) mpq_init(v);
+    for (std::uint64_t r = 0; r < f.m; ++r) {
+      for (std::uint64_t c = 0; c < cols; ++c) {
+        const std::string& t = f.text[r * cols + c];
+        bits::parse_rational(t.c_str(), t.size(), q[c]);  // the reader checked its form
+      }
+      bits::primitive_row(q.data(), cols, rows.data() + r * cols);
+    }
+    for (auto& v : q) mpq_clear(v);
+  }
+  bool cone = true;
+  for (std::uint64_t r = 0; r < f.m && cone; ++r) cone = mpz_sgn(rows[r * cols].v) == 0;
+  const std::uint64_t n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
+  std::vector<bits::big_int> A, B;
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * cols + skip,
+                                    rows.begin() + (r + 1) * cols);
+  if (!cone) {
+    A.emplace_back();
+    mpz_set_ui(A.back().v, 1);
+    A.resize(A.size() + n - 1);
+  }
+  const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
+  bits::big_start start;
+  bits::dd_statistics stats;
+  bits::dd_result result;
+  std::uint64_t limbs = 1;
+  if (n > 0) {
+    if (bits::big_setup(A, m, B, p, n, order, &start) != bits::cone_setup_status::ok)
+      die(where + ": the polyhedron has a line (its rows have rank " + std::to_string(start.rank) + ", not " +
+          std::to_string(n) + "); this program needs a pointed one");
+    if (progress && rank == 0)
+      header(m, p, n, cone, start.d > 0 ? m - start.d : 0, threads, ", integers of any size");
+    if (start.d > 0) {
+      const bits::dd_partition part = partition();
+      const bits::dd_problem problem{nullptr, m, n, nullptr, start.d, start.sequence.data(),
+                                     nullptr, order == bits::row_order::fewestpairs, 64, budget,
+                                     bits::best_simd_isa(), bits::dd_parallel_work,
+                                     progress && rank == 0 ? print_step : nullptr, nullptr, &part};
+      bits::big_entries store{&problem, start.A.data(), start.X0.data(), bits::limbs_of(start.X0),
+                              std::uint64_t(1) << 20, 0, {}};
+      const bits::dd_status status = bits::run_double_description_with(problem, store, &result, &stats);
+      if (status != bits::dd_status::ok) {
+        char message[400];
+        bits::describe_failure(status, stats, budget, message, sizeof message);
+        die(where + ": " + message, status == bits::dd_status::out_of_memory);
+      }
+      limbs = store.limbs;
+    }
+  }
+  if (rank == 0) {
+    const bits::big_ray_set rays{result.X, result.count, n, limbs};
+    std::vector<std::uint64_t> idx = rays.sorted();
+    auto x0 = [&](std::uint64_t k) { return rays.entry(k, 0)[0]; };  // sign of x0 as its limb count
+    std::uint64_t points = 0;
+    if (!cone) {
+      std::stable_partition(idx.begin(), idx.end(), [&](std::uint64_t k) { return x0(k) > 0; });
+      for (std::uint64_t k : idx) points += x0(k) > 0;
+    }
+    std::vector<char> digits;
+    auto decimal = [&](std::uint64_t k, std::uint64_t c) {
+      digits.resize(rays.decimal_size(k, c));
+      rays.decimal(k, c, digits.data());
+      return std::string(digits.data());
+    };
+    mpq_t v;
+    mpq_init(v);
+    write_ext(output, f.name, cols, cone, rays.count, points, [&](std::uint64_t i) {
+      const std::uint64_t k = idx[i];
+      std::string line = cone || x0(k) <= 0 ? " 0" : " 1";
+      for (std::uint64_t c = cone ? 0 : 1; c < n; ++c) {
+        if (cone || x0(k) <= 0) {
+          line += " " + decimal(k, c);
+          continue;
+        }
+        mpz_t a, b;
+        mpz_set(mpq_numref(v), bits::big_entries::view(a, rays.entry(k, c)));
+        mpz_set(mpq_denref(v), bits::big_entries::view(b, rays.entry(k, 0)));
+        mpq_canonicalize(v);
+        std::vector<char> s(mpz_sizeinbase(mpq_numref(v), 10) + mpz_sizeinbase(mpq_denref(v), 10) + 3);
+        mpq_get_str(s.data(), 10, v);
+        line += " " + std::string(s.data());
+      }
+      return line;
+    });
+    mpq_clear(v);
+    if (progress) report(stats, rays.count);
+  }
+  std::free(result.X);
+}
+#endif
+
 // "p" or "p/q" for x / y0 in lowest terms.
 std::string fraction(std::int64_t x, std::int64_t y0) {
   const std::uint64_t g = bits::gcd_u64(bits::magnitude(x), static_cast<std::uint64_t>(y0));
@@ -269,7 +423,12 @@ int main(int argc, char** argv) {
 
   bits::polyhedron_file f;
   bits::file_error error;
-  if (!bits::read_polyhedron_file(text, &f, &error))
+#ifdef BITS_GMP
+  const bool any_size = true;
+#else
+  const bool any_size = false;
+#endif
+  if (!bits::read_polyhedron_file(text, &f, &error, any_size))
     die(where + (error.line ? ":" + std::to_string(error.line) : "") + ": " + error.message);
   if (f.v_representation)
     die(where + ": a V-representation; this program reads H-representations (rows b + a x >= 0)");
@@ -277,12 +436,38 @@ int main(int argc, char** argv) {
   // Rows b + a x >= 0 as integer rows. When every b is 0 the polyhedron is
   // a cone and its rays are found in the columns of a alone; otherwise in
   // (x0, x) with x0 >= 0 added, points being the rays with x0 > 0.
+  if (threads == 0) {
+#ifdef _OPENMP
+    threads = std::max(1, omp_get_num_procs() / local_ranks);
+#else
+    threads = 1;
+#endif
+  }
+#ifdef _OPENMP
+  omp_set_num_threads(static_cast<int>(threads));
+#endif
+  if (budget == 0) budget = physical_memory() / 10 * 9 / static_cast<std::uint64_t>(local_ranks);
+  // Integers beyond int64, in the file or on the way: the run with integers
+  // of any size where it is built, else an error naming what does not fit.
+  auto beyond_int64 = [&](const std::string& what) {
+#ifdef BITS_GMP
+    (void)what;
+    big_run(f, where, order, threads, budget, progress, output);
+#ifdef BITS_MPI
+    MPI_Finalize();
+#endif
+    std::exit(0);
+#else
+    die(what);
+#endif
+  };
+  if (f.big) beyond_int64(where + ": entries beyond the int64 range");
   const std::uint64_t cols = f.n;
   std::vector<std::int64_t> rows(f.m * cols);
   for (std::uint64_t r = 0; r < f.m; ++r)
     if (!bits::integer_row(f, r, rows.data() + r * cols))
-      die(where + ":" + std::to_string(f.row_line[r]) +
-          ": this row, scaled to integers, has entries beyond the int64 range");
+      beyond_int64(where + ":" + std::to_string(f.row_line[r]) +
+                   ": this row, scaled to integers, has entries beyond the int64 range");
   bool cone = true;
   for (std::uint64_t r = 0; r < f.m && cone; ++r) cone = rows[r * cols] == 0;
   const std::uint64_t n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
@@ -303,40 +488,23 @@ int main(int argc, char** argv) {
     bits::cone_start start;
     const bits::cone_setup_status st = bits::setup_cone(A.data(), m, B.data(), p, n, order, &start);
     if (st == bits::cone_setup_status::overflow)
-      die(where + ": the initial rays need integers beyond the int64 range");
+      beyond_int64(where + ": the initial rays need integers beyond the int64 range");
     if (st == bits::cone_setup_status::not_pointed)
       die(where + ": the polyhedron has a line (its rows have rank " + std::to_string(start.rank) + ", not " +
           std::to_string(n) + "); this program needs a pointed one");
-    if (threads == 0) {
-#ifdef _OPENMP
-      threads = std::max(1, omp_get_num_procs() / local_ranks);
-#else
-      threads = 1;
-#endif
-    }
-#ifdef _OPENMP
-    omp_set_num_threads(static_cast<int>(threads));
-#endif
-    if (budget == 0) budget = physical_memory() / 10 * 9 / static_cast<std::uint64_t>(local_ranks);
-    if (progress && rank == 0)
-      std::fprintf(stderr, "%s: %llu rows (%llu equations) in %llu dimensions%s, %llu steps, %d process%s, %llu thread%s each\n",
-                   program, static_cast<unsigned long long>(m), static_cast<unsigned long long>(p),
-                   static_cast<unsigned long long>(n), cone ? " (a cone)" : "",
-                   static_cast<unsigned long long>(start.d > 0 ? m - start.d : 0), ranks, ranks == 1 ? "" : "es",
-                   static_cast<unsigned long long>(threads), threads == 1 ? "" : "s");
+    if (progress && rank == 0) header(m, p, n, cone, start.d > 0 ? m - start.d : 0, threads, "");
     if (start.d > 0) {
-      bits::dd_partition part;
-#ifdef BITS_MPI
-      part.rank = static_cast<std::uint64_t>(rank);
-      part.ranks = static_cast<std::uint64_t>(ranks);
-      part.gather = gather_pairs;
-#endif
+      const bits::dd_partition part = partition();
       const bits::dd_problem problem{start.A.data(), m, n, start.X0.data(), start.d, start.sequence.data(),
                                      nullptr, order == bits::row_order::fewestpairs, 64, budget,
                                      bits::best_simd_isa(), bits::dd_parallel_work,
                                      progress && rank == 0 ? print_step : nullptr, nullptr, &part};
       bits::dd_result result;
       const bits::dd_status status = bits::run_double_description(problem, &result, &stats);
+      if (status == bits::dd_status::int64_overflow) {
+        std::free(result.X);
+        beyond_int64(where + ": a new ray has entries beyond the int64 range");
+      }
       if (status != bits::dd_status::ok) {
         char message[400];
         bits::describe_failure(status, stats, budget, message, sizeof message);
@@ -360,22 +528,9 @@ int main(int argc, char** argv) {
       if (!cone && (x[0] > 0) != (y[0] > 0)) return x[0] > 0;
       return std::lexicographical_compare(x, x + n, y, y + n);
     });
-    FILE* out = output ? std::fopen(output, "wb") : stdout;
-    if (out == nullptr) die(std::string("cannot write ") + output + ": " + std::strerror(errno));
     std::uint64_t points = 0;
     for (std::uint64_t k = 0; k < count && !cone; ++k) points += X[k * n] > 0;
-    // A cone's one point is its apex, the origin; a polyhedron without
-    // points is empty.
-    const std::uint64_t lines = cone ? count + 1 : (points > 0 ? count : 0);
-    std::string body = f.name.empty() ? "" : f.name + "\n";
-    body += "V-representation\nbegin\n" + std::to_string(lines) + " " + std::to_string(cols) + " rational\n";
-    if (cone) {
-      body += " 1";
-      for (std::uint64_t c = 0; c < n; ++c) body += " 0";
-      body += "\n";
-    }
-    std::fputs(body.c_str(), out);
-    for (std::uint64_t k = 0; k < count && lines > 0; ++k) {
+    write_ext(output, f.name, cols, cone, count, points, [&](std::uint64_t k) {
       const std::int64_t* x = X + idx[k] * n;
       std::string line;
       if (cone) {
@@ -388,17 +543,9 @@ int main(int argc, char** argv) {
         line = " 0";
         for (std::uint64_t c = 1; c < n; ++c) line += " " + std::to_string(x[c]);
       }
-      line += "\n";
-      std::fputs(line.c_str(), out);
-    }
-    std::fputs("end\n", out);
-    if (!cone && points == 0) std::fputs("*the polyhedron is empty\n", out);
-    if (progress)
-      std::fprintf(stderr, "%s: %llu rays, %llu candidate pairs, %llu adjacent, %.2f s\n", program,
-                   static_cast<unsigned long long>(count), static_cast<unsigned long long>(stats.candidates),
-                   static_cast<unsigned long long>(stats.adjacent), stats.seconds);
-    if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0))
-      die(std::string("cannot write ") + (output ? output : "standard output"));
+      return line;
+    });
+    if (progress) report(stats, count);
   }
 #ifdef BITS_MPI
   MPI_Finalize();

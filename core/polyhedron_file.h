@@ -14,8 +14,9 @@
 //   end
 //
 // Entries are integers or rationals p/q held as int64 numerators and
-// denominators; a file with larger ones, floating-point entries or any other
-// fault is refused with the line where it was found. Lines after `end` are
+// denominators; larger ones are refused, or, for a reader that takes
+// integers of any size, kept as their text only (`big`). Floating-point
+// entries or any other fault are refused with the line where they were found. Lines after `end` are
 // options of the other programs and are skipped (but for `linearity`).
 #ifndef BITS_CORE_POLYHEDRON_FILE_H
 #define BITS_CORE_POLYHEDRON_FILE_H
@@ -36,6 +37,8 @@ struct polyhedron_file {
   std::vector<std::int64_t> num, den;    // m x n, row-major; den > 0, num/den reduced
   std::vector<std::uint8_t> linearity;   // m flags
   std::vector<std::uint64_t> row_line;   // line where each row starts (1-based)
+  std::vector<std::string> text;         // m x n, row-major: each entry as written
+  bool big = false;                      // some entry is beyond int64 (its num 0, den 1)
 };
 
 struct file_error {
@@ -114,7 +117,9 @@ inline std::vector<std::string> words_of(const std::string& line) {
 }  // namespace detail
 
 // Reads `text`; on failure *err says why and where.
-inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, file_error* err) {
+// With any_size, entries beyond int64 are kept (see `big`) instead of refused.
+inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, file_error* err,
+                                 bool any_size = false) {
   *out = polyhedron_file{};
   std::vector<std::string> lines;
   for (std::size_t i = 0; i <= text.size();) {
@@ -214,11 +219,22 @@ inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, 
       std::int64_t p = 0, q = 1;
       const int got = detail::parse_rational(t, &p, &q);
       if (got == 0) return fail(at + 1, "'" + t + "' is not an integer or rational number");
-      if (got == -1) return fail(at + 1, "'" + t + "' is beyond the int64 range");
+      if (got == -1 && !any_size) return fail(at + 1, "'" + t + "' is beyond the int64 range");
+      if (got == -1) {
+        const std::size_t slash = t.find('/');
+        if (integers_only && slash != std::string::npos)
+          return fail(at + 1, "'" + t + "' is not an integer (the file says integer)");
+        if (slash != std::string::npos && t.find_first_not_of("+-0", slash + 1) == std::string::npos)
+          return fail(at + 1, "'" + t + "' has a zero denominator");
+        out->big = true;
+        p = 0;
+        q = 1;
+      }
       if (got == -2) return fail(at + 1, "'" + t + "' has a zero denominator");
       if (integers_only && q != 1) return fail(at + 1, "'" + t + "' is not an integer (the file says integer)");
       out->num.push_back(p);
       out->den.push_back(q);
+      out->text.push_back(t);
       ++k;
     }
     if (k % n != 0)

@@ -1,24 +1,32 @@
-function [rays, info] = extreme_rays(A, varargin)
+function [rays, info, scaled] = extreme_rays(A, varargin)
 %EXTREME_RAYS  Extreme rays of a pointed polyhedral cone, exactly, by the
 %   double description method.
 %
 %   RAYS = EXTREME_RAYS(A)
 %   RAYS = EXTREME_RAYS(A, 'equalities', B)
-%   [RAYS, INFO] = EXTREME_RAYS(A, NAME, VALUE, ...)
+%   [RAYS, INFO, SCALED] = EXTREME_RAYS(A, NAME, VALUE, ...)
 %
 %   The cone is {x : A*x >= 0}, or {x : A*x >= 0, B*x = 0} with equalities
 %   (for elementary flux modes: B the stoichiometric matrix, A the rows
-%   e_j' of the irreversible reactions). RAYS is an int64 matrix with one
-%   extreme ray per column, its entries coprime integers, the columns in
-%   lexicographic order. Every sign test and every ray is computed exactly;
-%   a ray that needs entries beyond the int64 range ends the call with an
-%   error, never with a rounded ray.
+%   e_j' of the irreversible reactions). RAYS holds one extreme ray per
+%   column, its entries coprime integers, the columns in lexicographic
+%   order: an int64 matrix when every entry fits int64, else a cell array
+%   of decimal strings, RAYS{i,j} being entry i of ray j. SCALED (double)
+%   holds the same rays, each divided by its entry of largest magnitude.
+%   Every sign test and every ray is computed exactly, never rounded.
 %
-%   A and B hold integers (any numeric class), or rationals that rows can be
-%   scaled to integers from: every non-integer entry must equal p/q in
-%   double precision for integers p, q with 1 <= q <= 2^24, and the scaled
-%   rows must stay below 2^53; anything else is an error. The cone must be
-%   pointed (contain no line): [A; B] must have full column rank.
+%   A and B hold integers (any numeric class; doubles are exact integers at
+%   any size), rationals that rows can be scaled to integers from (every
+%   non-integer entry must equal p/q in double precision for integers p, q
+%   with 1 <= q <= 2^24), or text: a cell array of decimal integers and
+%   fractions p/q ({'1', '-3/7', '12345678901234567890123'}), for entries
+%   that double cannot hold exactly. The cone must be pointed (contain no
+%   line): [A; B] must have full column rank.
+%
+%   Integers of any size: rows beyond int64, and cones whose rays or
+%   intermediate numbers outgrow it, run in BIG_RAYS (GMP) instead of
+%   ENUMERATE_RAYS, with the same steps; where BIG_RAYS is not built (the
+%   Windows plug-ins) they end the call with an error, as with 'save'.
 %
 %   Method: start from the simplicial cone of n - rank(B) rows of A that are
 %   independent of each other and of B (its rays from INTEGER_NULL_SPACE),
@@ -63,8 +71,9 @@ function [rays, info] = extreme_rays(A, varargin)
 %   adjacency in all), adjacent (pairs found adjacent), count_rejected
 %   (pairs that failed the count test), largest (most candidate pairs in one
 %   step), max_rays (most rays held at once), time (seconds in all),
-%   screen_time (seconds in ENUMERATE_RAYS; with 'save', in PATTERN_TREE
-%   and PAIR_SCREEN).
+%   screen_time (seconds in ENUMERATE_RAYS or BIG_RAYS; with 'save', in
+%   PATTERN_TREE and PAIR_SCREEN), limbs (64-bit limbs per entry in
+%   BIG_RAYS at the end; 0 when the run stayed in int64).
 %
 %   Saved file (all numbers little-endian; arrays column-major):
 %     8 bytes   'PSCREEN1'
@@ -86,7 +95,10 @@ function [rays, info] = extreme_rays(A, varargin)
 %     rays = extreme_rays(eye(4), 'equalities', B)
 %     % rays = [1 1; 0 1; 1 0; 0 1]
 %
-%   See also ENUMERATE_RAYS, FLUX_MODES, RAY_SIGNS, CANDIDATE_PAIRS,
+%     rays = extreme_rays({'1' '0'; '-1' '100000000000000000000000'})
+%     % rays = {'0' '100000000000000000000000'; '1' '1'}
+%
+%   See also ENUMERATE_RAYS, BIG_RAYS, FLUX_MODES, RAY_SIGNS, CANDIDATE_PAIRS,
 %   PATTERN_TREE, PAIR_SCREEN, RAY_COMBINE, INTEGER_NULL_SPACE, DISK_SYNC.
 
   t_start = tic;
@@ -111,16 +123,68 @@ function [rays, info] = extreme_rays(A, varargin)
   end
   threads = uint16(opt.threads);
 
-  A = integer_rows(A, 'A');
+  [A, big_A] = integer_rows(A, 'A');
   [m, n] = size(A);
+  big_B = false;
   if isempty(opt.equalities)
     B = zeros(0, n, 'int64');
   else
-    B = integer_rows(opt.equalities, 'B');
+    [B, big_B] = integer_rows(opt.equalities, 'B');
     if size(B, 2) ~= n
       error('extreme_rays: B must have as many columns as A');
     end
   end
+  orders = {'lexmin', 'lexmax', 'input', 'fewestpairs'};
+  if ~ischar(opt.order) || ~any(strcmp(opt.order, orders))
+    error('extreme_rays: order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
+  end
+  if big_A || big_B
+    [rays, info] = big_run(A, B, opt, threads, t_start, '');
+  else
+    try
+      [rays, info] = int64_run(A, B, opt, threads, t_start);
+    catch err
+      if ~strcmp(err.identifier, 'extreme_rays:int64')
+        rethrow(err);
+      end
+      [rays, info] = big_run(A, B, opt, threads, t_start, err.message);
+    end
+  end
+  if nargout > 2
+    if iscell(rays)
+      scaled = info.scaled;
+    else
+      scaled = double(rays) ./ max(max(abs(double(rays)), [], 1), 1);
+    end
+  end
+  info = rmfield(info, 'scaled');
+end
+
+function [rays, info] = big_run(A, B, opt, threads, t_start, why)
+  % The run in big_rays (GMP); WHY: the int64 error that led here, if any.
+  if ~isempty(opt.save) || exist('big_rays') ~= 3
+    if isempty(why)
+      why = 'extreme_rays: the rows need integers beyond the int64 range (2^63)';
+    end
+    if ~isempty(opt.save)
+      error('extreme_rays:int64', '%s; ''save'' runs in int64 only', why);
+    end
+    error('extreme_rays:int64', '%s; big_rays (GMP) is not built here', why);
+  end
+  code = find(strcmp(opt.order, {'lexmin', 'lexmax', 'input', 'fewestpairs'})) - 1;
+  if isempty(B)
+    B = [];
+  end
+  [rays, counts, scaled] = big_rays(A, B, threads, [opt.leaf_size, code, logical(opt.progress), opt.memory]);
+  info = struct('rays', size(rays, 2), 'dimension', counts(9), 'steps', counts(1), ...
+                'pairs', counts(2), 'adjacent', counts(3), 'count_rejected', counts(4), ...
+                'largest', counts(5), 'max_rays', counts(6), 'time', toc(t_start), ...
+                'screen_time', counts(8), 'limbs', counts(10), 'scaled', scaled);
+end
+
+function [rays, info] = int64_run(A, B, opt, threads, t_start)
+  % The run in int64 (enumerate_rays, or the step plug-ins with 'save').
+  [m, n] = size(A);
   switch opt.order
     case 'lexmin'
       [~, order] = sortrows(A);
@@ -133,8 +197,6 @@ function [rays, info] = extreme_rays(A, varargin)
       if ~isempty(opt.save)
         error('extreme_rays: order ''fewestpairs'' cannot be combined with ''save''');
       end
-    otherwise
-      error('extreme_rays: order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
   end
   A = A(order, :);
 
@@ -168,7 +230,7 @@ function [rays, info] = extreme_rays(A, varargin)
 
   info = struct('rays', 0, 'dimension', dim, 'steps', m - dim, 'pairs', 0, 'adjacent', 0, ...
                 'count_rejected', 0, 'largest', 0, 'max_rays', dim, 'time', 0, ...
-                'screen_time', 0);
+                'screen_time', 0, 'limbs', 0, 'scaled', []);
   if ischar(opt.save)
     opt.save = {opt.save};
     opt.save = opt.save(~cellfun(@isempty, opt.save));
@@ -266,7 +328,8 @@ function [v, w] = exactly(f, outputs)
   catch err
     if ~isempty(strfind(err.message, 'beyond the int64 range')) || ...
        ~isempty(strfind(err.message, 'beyond 256 bits'))
-      error('extreme_rays: the rays of this cone need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
+      error('extreme_rays:int64', ...
+            'extreme_rays: the rays of this cone need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
             err.message);
     end
     rethrow(err);
@@ -287,15 +350,25 @@ function R = set_bit(R, cols, bit)
   R(w, cols) = bitor(R(w, cols), uint32(2 ^ mod(bit, 32)));
 end
 
-function M = integer_rows(M, name)
+function [M, big] = integer_rows(M, name)
   % M as int64 rows with coprime entries: integers as they are, rationals
-  % scaled row by row to integers, checked exactly.
+  % scaled row by row to integers, checked exactly. BIG: M does not fit
+  % int64 and is returned as big_rays reads it (text, doubles or uint64).
+  big = false;
+  if iscell(M)
+    if ~ismatrix(M) || ~all(cellfun(@(e) ischar(e) && size(e, 1) <= 1, M(:)))
+      error('extreme_rays: %s must be a real numeric matrix or a cell array of decimal texts', name);
+    end
+    big = true;
+    return;
+  end
   if ~(isnumeric(M) || islogical(M)) || ~ismatrix(M) || ~isreal(M)
     error('extreme_rays: %s must be a real numeric matrix', name);
   end
   if isinteger(M)
     if isa(M, 'uint64') && any(M(:) > uint64(intmax('int64')))
-      error('extreme_rays: %s has entries beyond the int64 range', name);
+      big = true;
+      return;
     end
     M = int64(M);
   else
@@ -303,11 +376,14 @@ function M = integer_rows(M, name)
     if any(~isfinite(M(:)))
       error('extreme_rays: %s must be finite', name);
     end
-    if any(abs(M(:)) >= 2^63)
-      error('extreme_rays: %s has entries beyond the int64 range', name);
-    end
     if any(M(:) ~= round(M(:)))
-      M = scale_rationals(M, name);
+      [M, big] = scale_rationals(M, name);
+      if big
+        return;
+      end
+    elseif any(abs(M(:)) >= 2^63)
+      big = true;
+      return;
     end
     M = int64(M);
   end
@@ -320,9 +396,10 @@ function M = integer_rows(M, name)
   M = idivide(M, g);
 end
 
-function M = scale_rationals(M, name)
+function [M, big] = scale_rationals(M, name)
   % Every entry as p/q (q <= 2^24, p/q == entry in double precision), each
-  % row multiplied by the least common multiple of its q.
+  % row multiplied by the least common multiple of its q; BIG: the scaled
+  % rows reach 2^53, and M is returned as the texts 'p/q' instead.
   [p, q] = rational_approx(M, 0);
   ok = isfinite(p) & isfinite(q) & q >= 1 & q <= 2^24 & p ./ q == M;
   if ~all(ok(:))
@@ -334,9 +411,11 @@ function M = scale_rationals(M, name)
   for j = 1:size(M, 2)
     L = lcm(L, q(:, j));
   end
-  M = p .* (L ./ q);
-  if any(L >= 2^53) || any(abs(M(:)) >= 2^53)
-    error('extreme_rays: the rows of %s need integers of 2^53 or more when scaled', name);
+  big = any(L >= 2^53) || any(any(abs(p .* (L ./ q)) >= 2^53));
+  if big
+    M = arrayfun(@(a, b) sprintf('%.0f/%.0f', a, b), p, q, 'UniformOutput', false);
+  else
+    M = p .* (L ./ q);
   end
 end
 

@@ -56,6 +56,7 @@ typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
 #define mxCreateLogicalMatrix mxCreateLogicalMatrix_730
 #define mxCreateCellMatrix mxCreateCellMatrix_730
 #define mxSetCell mxSetCell_730
+#define mxGetCell mxGetCell_730
 #define mxGetString mxGetString_700
 
 /* libmex */
@@ -80,6 +81,8 @@ BITS_HOST_API mxArray *mxCreateLogicalMatrix_730(mwSize m, mwSize n);
 BITS_HOST_API mxArray *mxCreateCellMatrix_730(mwSize m, mwSize n);
 /* The cell takes the value over: it is destroyed with the cell. */
 BITS_HOST_API void mxSetCell_730(mxArray *cell, mwIndex index, mxArray *value);
+/* Element `index` of a cell, or NULL where none is set; the cell keeps it. */
+BITS_HOST_API mxArray *mxGetCell_730(const mxArray *cell, mwIndex index);
 BITS_HOST_API mxArray *mxCreateString(const char *text);
 BITS_HOST_API mxArray *mxDuplicateArray(const mxArray *a);
 BITS_HOST_API void *mxCalloc(size_t count, size_t size);

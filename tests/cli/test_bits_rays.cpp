@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 #include "core/polyhedron_file.h"
+#ifdef BITS_GMP
+#include "core/big_rays.h"
+#endif
 
 namespace {
 
@@ -50,11 +53,16 @@ bool have(const char* program) {
 // without repeats; of the last representation in it (lrs starts again with
 // wider integers when its own overflow) and without the apex of a cone,
 // which cddlib leaves out.
-rows_t canonical(std::string text) {
+std::string last_representation(std::string text) {
   std::size_t begin = text.rfind("\nbegin");
   std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
   head = head == std::string::npos ? 0 : text.rfind('\n', head);
   if (head != std::string::npos && head > 0) text = text.substr(head + 1);
+  return text;
+}
+
+rows_t canonical(std::string text) {
+  text = last_representation(text);
   bits::polyhedron_file f;
   bits::file_error e;
   EXPECT_TRUE(bits::read_polyhedron_file(text, &f, &e)) << e.line << ": " << e.message << "\n" << text;
@@ -221,6 +229,87 @@ TEST(BitsRaysProgram, BadInputEndsWithTheLine) {
   EXPECT_NE(run(program + " -t 0 " + line, &out), 0);
   for (const std::string& f : {in, line, err}) std::remove(f.c_str());
 }
+
+#ifdef BITS_GMP
+// canonical() for entries of any size: each row as coprime decimal integers.
+std::vector<std::vector<std::string>> canonical_big(const std::string& text) {
+  bits::polyhedron_file f;
+  bits::file_error e;
+  EXPECT_TRUE(bits::read_polyhedron_file(last_representation(text), &f, &e, true)) << e.message << "\n" << text;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<mpq_t> q(f.n);
+  for (auto& v : q) mpq_init(v);
+  std::vector<bits::big_int> row(f.n);
+  for (std::uint64_t r = 0; r < f.m; ++r) {
+    for (std::uint64_t c = 0; c < f.n; ++c)
+      EXPECT_TRUE(bits::parse_rational(f.text[r * f.n + c].c_str(), f.text[r * f.n + c].size(), q[c]));
+    bits::primitive_row(q.data(), f.n, row.data());
+    rows.emplace_back();
+    for (const auto& x : row) rows.back().push_back(mpz_get_str(nullptr, 10, x.v));
+  }
+  for (auto& v : q) mpq_clear(v);
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  if (f.v_representation) {  // the apex of a cone, which not every peer writes
+    std::vector<std::string> apex(f.n, "0");
+    apex[0] = "1";
+    rows.erase(std::remove(rows.begin(), rows.end(), apex), rows.end());
+  }
+  return rows;
+}
+
+// Rows b a as text, b = 0 unless given.
+std::string big_ine(const std::vector<std::vector<std::string>>& A) {
+  std::string s = "big\nH-representation\nbegin\n" + std::to_string(A.size()) + " " +
+                  std::to_string(A[0].size()) + " rational\n";
+  for (const auto& row : A) {
+    for (const std::string& v : row) s += " " + v;
+    s += "\n";
+  }
+  return s + "end\n";
+}
+
+TEST(BitsRaysProgram, IntegersOfAnySizeAgreeWithLrs) {
+  if (!have("lrs")) GTEST_SKIP() << "lrs not installed";
+  // Moment curve (1, t, ..., t^7) at t = 10^9 + 1 .. 10^9 + 14: rows beyond
+  // int64 and rays of about 220 bits, so the entries widen twice.
+  std::vector<std::vector<std::string>> moment;
+  for (int t = 1; t <= 14; ++t) {
+    moment.push_back({"0"});
+    bits::big_int x;
+    mpz_set_ui(x.v, 1);
+    for (int k = 0; k <= 7; ++k) {
+      moment.back().push_back(mpz_get_str(nullptr, 10, x.v));
+      mpz_mul_ui(x.v, x.v, 1000000000u + t);
+    }
+  }
+  const std::vector<named_file> files = {
+      {"moment", big_ine(moment)},
+      // Rows within int64 whose rays are not: (1, 2^40, 2^80) is one.
+      {"int64_rows", ine({{0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {0, 1099511627776, -1, 0},
+                          {0, 0, 1099511627776, -1}})},
+      // A polyhedron: a large bound, fractions and an equation.
+      {"polyhedron", "p\nH-representation\nlinearity 1 4\nbegin\n4 4 rational\n"
+                     "123456789012345678901234567 -1 0 0\n0 1 0 0\n0 0 1 0\n"
+                     "-5/3 0 98765432109876543210/7 -1\nend\n"}};
+  for (const named_file& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string in = write(f.name + ".ine", f.text);
+    std::string ours, fewest, theirs;
+    ASSERT_EQ(run(program + " -t 2 " + in, &ours), 0);
+    ASSERT_EQ(run(program + " -t 1 --order fewestpairs " + in, &fewest), 0);
+    ASSERT_EQ(run("lrs " + in, &theirs), 0);
+    const auto rays = canonical_big(ours);
+    EXPECT_FALSE(rays.empty());
+    EXPECT_EQ(rays, canonical_big(theirs));
+    EXPECT_EQ(canonical_big(fewest), rays);
+    if (f.name == "int64_rows") {
+      EXPECT_NE(ours.find(" 0 1 1099511627776 1208925819614629174706176\n"), std::string::npos) << ours;
+    }
+    std::remove(in.c_str());
+  }
+}
+#endif
 
 TEST(BitsRaysProgram, MpiRunsWriteTheSameFileForAnyProcessCount) {
   const std::string mpi = BITS_RAYS_MPI;

@@ -258,6 +258,12 @@ void mxSetCell_730(mxArray* cell, mwIndex index, mxArray* value) {
   slot = value;
 }
 
+mxArray* mxGetCell_730(const mxArray* cell, mwIndex index) {
+  if (cell == nullptr || cell->class_id != mxCELL_CLASS || index >= mxGetNumberOfElements(cell))
+    std::abort();  // a fault of the plug-in's
+  return standin::cells_of(cell)[index];
+}
+
 mxArray* mxCreateString(const char* text) {
   try {
     return standin::track(standin::create_char(standin::utf16_of(text ? text : "")));
