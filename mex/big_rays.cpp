@@ -146,6 +146,8 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
     return;
   }
   o->d = start.d;
+  o->limbs = 1;
+  if (start.d == 0) return;  // B alone has full rank: the cone is the origin, no rays
   const bits::dd_problem problem{nullptr, start.m, start.n, nullptr, start.d, start.sequence.data(), nullptr,
                                  code == 3, static_cast<std::uint64_t>(setting[0]), budget,
                                  bits::best_simd_isa(), bits::dd_parallel_work,

@@ -16,7 +16,7 @@
 
 #include "core/polyhedron_file.h"
 #ifdef BITS_GMP
-#include "core/big_rays.h"
+#include "tests/cli/ext_rays.h"
 #endif
 
 namespace {
@@ -231,30 +231,10 @@ TEST(BitsRaysProgram, BadInputEndsWithTheLine) {
 }
 
 #ifdef BITS_GMP
-// canonical() for entries of any size: each row as coprime decimal integers.
-std::vector<std::vector<std::string>> canonical_big(const std::string& text) {
-  bits::polyhedron_file f;
-  bits::file_error e;
-  EXPECT_TRUE(bits::read_polyhedron_file(last_representation(text), &f, &e, true)) << e.message << "\n" << text;
-  std::vector<std::vector<std::string>> rows;
-  std::vector<mpq_t> q(f.n);
-  for (auto& v : q) mpq_init(v);
-  std::vector<bits::big_int> row(f.n);
-  for (std::uint64_t r = 0; r < f.m; ++r) {
-    for (std::uint64_t c = 0; c < f.n; ++c)
-      EXPECT_TRUE(bits::parse_rational(f.text[r * f.n + c].c_str(), f.text[r * f.n + c].size(), q[c]));
-    bits::primitive_row(q.data(), f.n, row.data());
-    rows.emplace_back();
-    for (const auto& x : row) rows.back().push_back(mpz_get_str(nullptr, 10, x.v));
-  }
-  for (auto& v : q) mpq_clear(v);
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  if (f.v_representation) {  // the apex of a cone, which not every peer writes
-    std::vector<std::string> apex(f.n, "0");
-    apex[0] = "1";
-    rows.erase(std::remove(rows.begin(), rows.end(), apex), rows.end());
-  }
+ext_rays::row_set canonical_big(const std::string& text) {
+  ext_rays::row_set rows;
+  std::string why;
+  EXPECT_TRUE(ext_rays::canonical(text, &rows, &why)) << why << "\n" << text;
   return rows;
 }
 
@@ -278,8 +258,9 @@ TEST(BitsRaysProgram, IntegersOfAnySizeAgreeWithLrs) {
     moment.push_back({"0"});
     bits::big_int x;
     mpz_set_ui(x.v, 1);
+    char digits[100];
     for (int k = 0; k <= 7; ++k) {
-      moment.back().push_back(mpz_get_str(nullptr, 10, x.v));
+      moment.back().push_back(mpz_get_str(digits, 10, x.v));
       mpz_mul_ui(x.v, x.v, 1000000000u + t);
     }
   }

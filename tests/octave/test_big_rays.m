@@ -29,6 +29,8 @@ function test_big_rays()
   expect_equal(extreme_rays([eye(3); 1/a 1/b -1/c]), int64([0 0 1 a; 1 b 0 0; 0 c 0 c]), ...
                'scaled rows beyond 2^53');
 
+  expect_equal(big_rays({'1' '0'}, {'1' '0'; '0' '1'}, 1, []), zeros(2, 0, 'int64'), 'the origin alone');
+
   % Where the rays fit, the int64 path's rays: the cyclic cone C(20, 6) as text.
   A = (-9:10)' .^ (0:6);
   T = arrayfun(@(v) sprintf('%d', v), A, 'UniformOutput', false);

@@ -1,0 +1,70 @@
+// The rays and points of a polyhedron file (the last representation in the
+// text, as lrs writes a new one after an overflow) as a set: each row scaled
+// to coprime decimal integers, sorted, without repeats and without a cone's
+// apex, which not every program writes. Entries of any size (GMP); for the
+// command-line test and benchmark, which compare programs' outputs exactly.
+#ifndef BITS_TESTS_CLI_EXT_RAYS_H
+#define BITS_TESTS_CLI_EXT_RAYS_H
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/big_rays.h"
+#include "core/polyhedron_file.h"
+
+namespace ext_rays {
+
+typedef std::vector<std::vector<std::string>> row_set;
+
+inline std::string last_representation(std::string text) {
+  std::size_t begin = text.rfind("\nbegin");
+  std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
+  head = head == std::string::npos ? 0 : text.rfind('\n', head);
+  if (head != std::string::npos && head > 0) text = text.substr(head + 1);
+  return text;
+}
+
+// False (and *why) when the text does not read.
+inline bool canonical(const std::string& text, row_set* rows, std::string* why) {
+  bits::polyhedron_file f;
+  bits::file_error e;
+  rows->clear();
+  if (!bits::read_polyhedron_file(last_representation(text), &f, &e, true)) {
+    *why = std::to_string(e.line) + ": " + e.message;
+    return false;
+  }
+  std::vector<mpq_t> q(f.n);
+  for (auto& v : q) mpq_init(v);
+  std::vector<bits::big_int> row(f.n);
+  std::vector<char> digits;
+  bool ok = true;
+  for (std::uint64_t r = 0; r < f.m && ok; ++r) {
+    for (std::uint64_t c = 0; c < f.n && ok; ++c)
+      ok = bits::parse_rational(f.text[r * f.n + c].c_str(), f.text[r * f.n + c].size(), q[c]);
+    if (!ok) break;
+    bits::primitive_row(q.data(), f.n, row.data());
+    rows->emplace_back();
+    for (const auto& x : row) {
+      digits.resize(mpz_sizeinbase(x.v, 10) + 2);
+      rows->back().push_back(mpz_get_str(digits.data(), 10, x.v));
+    }
+  }
+  for (auto& v : q) mpq_clear(v);
+  if (!ok) {
+    *why = "an entry that is not a number";
+    return false;
+  }
+  std::sort(rows->begin(), rows->end());
+  rows->erase(std::unique(rows->begin(), rows->end()), rows->end());
+  if (f.v_representation) {
+    std::vector<std::string> apex(f.n, "0");
+    apex[0] = "1";
+    rows->erase(std::remove(rows->begin(), rows->end(), apex), rows->end());
+  }
+  return true;
+}
+
+}  // namespace ext_rays
+
+#endif
