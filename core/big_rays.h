@@ -45,36 +45,41 @@ struct big_int {
   ~big_int() { mpz_clear(v); }
 };
 
-// Reads a decimal integer or fraction p/q (optional sign, digits, q > 0)
-// from s[0 .. len), spaces around it allowed; false when it is anything else.
+// Reads a decimal integer or fraction p/q (each with an optional sign, q not
+// zero) from s[0 .. len), spaces around it allowed, into out in lowest
+// terms; false when it is anything else.
 inline bool parse_rational(const char* s, std::size_t len, mpq_t out) {
   std::size_t b = 0, e = len;
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\0')) --e;
-  std::size_t i = b;
-  if (i < e && (s[i] == '+' || s[i] == '-')) ++i;
-  const std::size_t d0 = i;
-  while (i < e && s[i] >= '0' && s[i] <= '9') ++i;
-  if (i == d0) return false;
-  std::size_t slash = e;
-  if (i < e && s[i] == '/') {
-    slash = i++;
-    const std::size_t q0 = i;
-    while (i < e && s[i] >= '0' && s[i] <= '9') ++i;
-    if (i == q0) return false;
+  // One signed run of digits s[from .. to) into z.
+  auto part = [&](std::size_t from, std::size_t to, mpz_ptr z) {
+    bool negative = false;
+    if (from < to && (s[from] == '+' || s[from] == '-')) negative = s[from++] == '-';
+    if (from == to) return false;
+    for (std::size_t i = from; i < to; ++i)
+      if (s[i] < '0' || s[i] > '9') return false;
+    char small[128];
+    char* copy = to - from < sizeof small ? small : static_cast<char*>(std::malloc(to - from + 1));
+    if (copy == nullptr) return false;
+    std::memcpy(copy, s + from, to - from);
+    copy[to - from] = '\0';
+    mpz_set_str(z, copy, 10);
+    if (copy != small) std::free(copy);
+    if (negative) mpz_neg(z, z);
+    return true;
+  };
+  std::size_t slash = b;
+  while (slash < e && s[slash] != '/') ++slash;
+  if (!part(b, slash, mpq_numref(out))) return false;
+  if (slash == e) {
+    mpz_set_ui(mpq_denref(out), 1);
+  } else if (!part(slash + 1, e, mpq_denref(out)) || mpz_sgn(mpq_denref(out)) == 0) {
+    mpz_set_ui(mpq_denref(out), 1);  // keep out a valid rational
+    return false;
   }
-  if (i != e) return false;
-  // GMP reads a zero-terminated copy (without a leading '+').
-  if (s[b] == '+') ++b;
-  char small[128];
-  char* copy = e - b < sizeof small ? small : static_cast<char*>(std::malloc(e - b + 1));
-  if (copy == nullptr) return false;
-  std::memcpy(copy, s + b, e - b);
-  copy[e - b] = '\0';
-  const bool ok = mpq_set_str(out, copy, 10) == 0 && (slash == e || mpz_sgn(mpq_denref(out)) != 0);
-  if (copy != small) std::free(copy);
-  if (ok) mpq_canonicalize(out);
-  return ok;
+  mpq_canonicalize(out);
+  return true;
 }
 
 // Row r of `values` (rows x n, row-major rationals) as coprime integers:
@@ -219,7 +224,12 @@ struct big_entries {
 
   std::uint64_t entry() const { return limbs + 1; }
   std::uint64_t words() const { return pb->n * entry(); }
-  bool prepare() { return true; }
+  // At least the limbs that the initial rays need.
+  bool prepare() {
+    for (std::uint64_t k = 0; k < pb->n * pb->d; ++k) limbs = std::max<std::uint64_t>(limbs, mpz_size(X0[k].v));
+    if (limbs == 0) limbs = 1;
+    return limbs <= max_limbs;
+  }
 
   static mpz_srcptr view(mpz_t tmp, const std::int64_t* e) {
     return mpz_roinit_n(tmp, reinterpret_cast<const mp_limb_t*>(e + 1), static_cast<mp_size_t>(e[0]));
@@ -240,7 +250,7 @@ struct big_entries {
         mpz_neg(t, X0[j * pb->n + i].v);
       else
         mpz_set(t, X0[j * pb->n + i].v);
-      put(t, x + i * entry());  // the start chose limbs to fit them
+      put(t, x + i * entry());  // prepare() made room for them
     }
     mpz_clear(t);
   }

@@ -74,19 +74,17 @@ inline int parse_rational(const std::string& t, std::int64_t* num, std::int64_t*
   bool neg_p = false, neg_q = false;
   std::uint64_t p = 0, q = 1;
   const std::size_t end_p = slash == std::string::npos ? t.size() : slash;
-  if (!signed_part(0, end_p, &neg_p, &p)) {
-    // Digits that do not fit still make a number, just too large a one.
-    std::size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
-    bool digits = i < end_p;
-    for (; i < end_p; ++i) digits = digits && t[i] >= '0' && t[i] <= '9';
-    return digits ? -1 : 0;
-  }
-  if (slash != std::string::npos && !signed_part(slash + 1, t.size(), &neg_q, &q)) {
-    std::size_t i = slash + 1 + ((t[slash + 1] == '+' || t[slash + 1] == '-') ? 1 : 0);
-    bool digits = i < t.size();
-    for (; i < t.size(); ++i) digits = digits && t[i] >= '0' && t[i] <= '9';
-    return digits ? -1 : 0;
-  }
+  // Whether t[from .. to) is an optional sign and at least one digit.
+  auto digits = [&](std::size_t from, std::size_t to) {
+    if (from < to && (t[from] == '+' || t[from] == '-')) ++from;
+    bool ok = from < to;
+    for (; from < to; ++from) ok = ok && t[from] >= '0' && t[from] <= '9';
+    return ok;
+  };
+  // Digits that do not fit still make a number, just too large a one.
+  const bool whole = digits(0, end_p) && (slash == std::string::npos || digits(slash + 1, t.size()));
+  if (!signed_part(0, end_p, &neg_p, &p)) return whole ? -1 : 0;
+  if (slash != std::string::npos && !signed_part(slash + 1, t.size(), &neg_q, &q)) return whole ? -1 : 0;
   if (q == 0) return -2;
   const std::uint64_t g = gcd_u64(p, q);
   if (g > 1) {

@@ -3,7 +3,9 @@
 // positive denominators and one line per row; its rows scaled to integers
 // must be coprime, with the signs and zeros of the file; and a small pointed
 // cone read from it (every b zero) must give rays that satisfy every row,
-// the equations with equality, exactly.
+// the equations with equality, exactly. With GMP, the same for files read
+// with entries of any size, run with integers of any size: where the file
+// fits int64 too, both runs must give the same rays, entry for entry.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +13,72 @@
 #include "core/cone_setup.h"
 #include "core/double_description.h"
 #include "core/polyhedron_file.h"
+#ifdef BITS_GMP
+#include "core/big_rays.h"
+
+namespace {
+
+// The rows of a file read with entries of any size, as a pointed cone (every
+// b zero, small) run with integers of any size: its rays satisfy every row
+// exactly, and where `int64_rays` (n x count) is given, they are those.
+void check_any_size(const std::string& text, const std::int64_t* int64_rays, std::uint64_t int64_count) {
+  bits::polyhedron_file f;
+  bits::file_error e;
+  if (!bits::read_polyhedron_file(text, &f, &e, true)) return;
+  if (f.text.size() != f.m * f.n) __builtin_trap();
+  std::vector<mpq_t> q(f.n);
+  for (auto& v : q) mpq_init(v);
+  std::vector<bits::big_int> rows(f.m * f.n);
+  bool cone = true;
+  for (std::uint64_t r = 0; r < f.m; ++r) {
+    for (std::uint64_t c = 0; c < f.n; ++c) {
+      const std::string& t = f.text[r * f.n + c];
+      if (!bits::parse_rational(t.c_str(), t.size(), q[c])) __builtin_trap();  // the reader took it
+    }
+    bits::primitive_row(q.data(), f.n, rows.data() + r * f.n);
+    cone = cone && mpz_sgn(rows[r * f.n].v) == 0;
+  }
+  for (auto& v : q) mpq_clear(v);
+  if (!cone || f.v_representation || f.n < 2 || f.n > 6 || f.m > 12) return;
+  const std::uint64_t n = f.n - 1;
+  std::vector<bits::big_int> A, B;
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * f.n + 1,
+                                    rows.begin() + (r + 1) * f.n);
+  const std::uint64_t m = A.size() / n, p = B.size() / n;
+  bits::big_start start;
+  if (bits::big_setup(A, m, B, p, n, bits::row_order::lexmin, &start) != bits::cone_setup_status::ok ||
+      start.d == 0)
+    return;
+  const bits::dd_problem problem{nullptr, m, n, nullptr, start.d, start.sequence.data(),
+                                 nullptr, false, 4, 0, bits::simd_isa::scalar, 0, nullptr, nullptr};
+  bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1, 64, 0, {}};
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  if (bits::run_double_description_with(problem, store, &result, &stats) != bits::dd_status::ok) return;
+  const bits::big_ray_set rays{result.X, result.count, n, store.limbs};
+  mpz_t dot, view;
+  mpz_init(dot);
+  for (std::uint64_t k = 0; k < rays.count; ++k)
+    for (std::uint64_t r = 0; r < m + p; ++r) {
+      const bits::big_int* a = r < m ? &A[r * n] : &B[(r - m) * n];
+      mpz_set_ui(dot, 0);
+      for (std::uint64_t i = 0; i < n; ++i) mpz_addmul(dot, a[i].v, bits::big_entries::view(view, rays.entry(k, i)));
+      if (r < m ? mpz_sgn(dot) < 0 : mpz_sgn(dot) != 0) __builtin_trap();
+    }
+  mpz_clear(dot);
+  if (int64_rays != nullptr) {
+    // The same steps in the same order: the same rays in the same places.
+    if (rays.count != int64_count || !rays.fits_int64()) __builtin_trap();
+    for (std::uint64_t k = 0; k < rays.count; ++k)
+      for (std::uint64_t i = 0; i < n; ++i)
+        if (rays.int64_entry(k, i) != int64_rays[k * n + i]) __builtin_trap();
+  }
+  std::free(result.X);
+}
+
+}  // namespace
+#endif
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   bits::polyhedron_file f;
@@ -18,6 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   if (!bits::read_polyhedron_file(text, &f, &e)) {
     if (e.message.empty()) __builtin_trap();
+#ifdef BITS_GMP
+    check_any_size(text, nullptr, 0);
+#endif
     return 0;
   }
   if (f.num.size() != f.m * f.n || f.den.size() != f.m * f.n || f.row_line.size() != f.m ||
@@ -43,7 +114,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (g > 1) __builtin_trap();
     cone = cone && x[0] == 0;
   }
-  if (!all_fit || !cone || f.v_representation || f.n < 2 || f.n > 6 || f.m > 12) return 0;
+  if (!all_fit || !cone || f.v_representation || f.n < 2 || f.n > 6 || f.m > 12) {
+#ifdef BITS_GMP
+    check_any_size(text, nullptr, 0);
+#endif
+    return 0;
+  }
 
   const std::uint64_t n = f.n - 1;
   std::vector<std::int64_t> A, B;
@@ -60,7 +136,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  nullptr, false, 4, 0, bits::simd_isa::scalar, 0, nullptr, nullptr};
   bits::dd_result result;
   bits::dd_statistics stats;
-  if (bits::run_double_description(problem, &result, &stats) != bits::dd_status::ok) return 0;
+  if (bits::run_double_description(problem, &result, &stats) != bits::dd_status::ok) {
+#ifdef BITS_GMP
+    check_any_size(text, nullptr, 0);
+#endif
+    return 0;
+  }
   for (std::uint64_t k = 0; k < result.count; ++k) {
     const std::int64_t* x = result.X + k * n;
     for (std::uint64_t r = 0; r < m; ++r)
@@ -68,6 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint64_t r = 0; r < p; ++r)
       if (bits::dot_sign(B.data() + r * n, 1, x, n) != 0) __builtin_trap();
   }
+#ifdef BITS_GMP
+  check_any_size(text, result.X, result.count);
+#endif
   std::free(result.X);
   return 0;
 }

@@ -53,6 +53,7 @@ TEST(PolyhedronFile, FaultsNameTheirLine) {
       {head + "0 1\n0 1/2\nend\n", 6, "not an integer"},
       {head + "0 1\n0 99999999999999999999\nend\n", 6, "beyond the int64 range"},
       {head + "0 9223372036854775808\n0 1\nend\n", 5, "beyond the int64 range"},
+      {head + "0 1\n0 99999999999999999999/7x\nend\n", 6, "is not an integer or rational"},
       {"c\nbegin\n1 2 rational\n1 2/0\nend\n", 4, "zero denominator"},
       {head + "0 1\n0 1 2\nend\n", 6, "more entries"},
       {head + "0\n1 0\nend\n", 5, "a row must end its line"},
@@ -71,6 +72,19 @@ TEST(PolyhedronFile, FaultsNameTheirLine) {
     EXPECT_EQ(e.line, c.line) << c.text << "\n" << e.message;
     EXPECT_NE(e.message.find(c.says), std::string::npos) << c.text << "\n" << e.message;
   }
+}
+
+TEST(PolyhedronFile, EntriesOfAnySizeAreKeptAsText) {
+  const std::string text = "c\nbegin\n2 2 rational\n0 99999999999999999999/7\n1 -5/3\nend\n";
+  bits::polyhedron_file f;
+  bits::file_error e;
+  ASSERT_TRUE(bits::read_polyhedron_file(text, &f, &e, true)) << e.message;
+  EXPECT_TRUE(f.big);
+  EXPECT_EQ(f.text, (std::vector<std::string>{"0", "99999999999999999999/7", "1", "-5/3"}));
+  EXPECT_EQ(f.num[3], -5);
+  EXPECT_EQ(f.den[3], 3);
+  EXPECT_FALSE(bits::read_polyhedron_file("c\nbegin\n1 2 rational\n0 99999999999999999999/0\nend\n", &f, &e, true));
+  EXPECT_NE(e.message.find("zero denominator"), std::string::npos) << e.message;
 }
 
 }  // namespace
