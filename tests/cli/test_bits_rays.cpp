@@ -300,6 +300,11 @@ TEST(BitsRaysProgram, MpiRunsWriteTheSameFileForAnyProcessCount) {
       "mpirun --oversubscribe --mca plm_rsh_agent false --mca btl self,vader,tcp --mca btl_tcp_if_include lo --mca oob_tcp_if_include lo";
   std::vector<named_file> files = benchmark_files();
   files.push_back({"polyhedron", polyhedron_text});
+#ifdef BITS_GMP
+  // Rays beyond int64: the run with integers of any size shares its steps too.
+  files.push_back({"int64_rows", ine({{0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {0, 1099511627776, -1, 0},
+                                      {0, 0, 1099511627776, -1}})});
+#endif
   for (const named_file& f : files) {
     SCOPED_TRACE(f.name);
     const std::string in = write(f.name + ".ine", f.text);
