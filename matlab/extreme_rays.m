@@ -139,7 +139,7 @@ function [rays, info, scaled] = extreme_rays(A, varargin)
     error('extreme_rays: order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
   end
   if big_A || big_B
-    [rays, info] = big_run(A, B, opt, threads, t_start, '');
+    [rays, info] = big_run(A, B, opt, threads, t_start, '', nargout > 2);
   else
     try
       [rays, info] = int64_run(A, B, opt, threads, t_start);
@@ -147,11 +147,11 @@ function [rays, info, scaled] = extreme_rays(A, varargin)
       if ~strcmp(err.identifier, 'extreme_rays:int64')
         rethrow(err);
       end
-      [rays, info] = big_run(A, B, opt, threads, t_start, err.message);
+      [rays, info] = big_run(A, B, opt, threads, t_start, err.message, nargout > 2);
     end
   end
   if nargout > 2
-    if iscell(rays)
+    if ~isempty(info.scaled) || iscell(rays)
       scaled = info.scaled;
     else
       scaled = double(rays) ./ max(max(abs(double(rays)), [], 1), 1);
@@ -160,8 +160,9 @@ function [rays, info, scaled] = extreme_rays(A, varargin)
   info = rmfield(info, 'scaled');
 end
 
-function [rays, info] = big_run(A, B, opt, threads, t_start, why)
-  % The run in big_rays (GMP); WHY: the int64 error that led here, if any.
+function [rays, info] = big_run(A, B, opt, threads, t_start, why, want_scaled)
+  % The run in big_rays (GMP); WHY: the int64 error that led here, if any;
+  % WANT_SCALED: info.scaled holds the rays scaled to unit maximum norm.
   if ~isempty(opt.save) || exist('big_rays') ~= 3
     if isempty(why)
       why = 'extreme_rays: the rows need integers beyond the int64 range (2^63)';
@@ -175,7 +176,13 @@ function [rays, info] = big_run(A, B, opt, threads, t_start, why)
   if isempty(B)
     B = [];
   end
-  [rays, counts, scaled] = big_rays(A, B, threads, [opt.leaf_size, code, logical(opt.progress), opt.memory]);
+  settings = [opt.leaf_size, code, logical(opt.progress), opt.memory];
+  scaled = [];
+  if want_scaled
+    [rays, counts, scaled] = big_rays(A, B, threads, settings);
+  else
+    [rays, counts] = big_rays(A, B, threads, settings);
+  end
   info = struct('rays', size(rays, 2), 'dimension', counts(9), 'steps', counts(1), ...
                 'pairs', counts(2), 'adjacent', counts(3), 'count_rejected', counts(4), ...
                 'largest', counts(5), 'max_rays', counts(6), 'time', toc(t_start), ...

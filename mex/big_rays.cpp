@@ -313,6 +313,21 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nlhs > 2) {
     plhs[2] = mxCreateNumericMatrix(rows, cols, mxDOUBLE_CLASS, mxREAL);
     double* out = static_cast<double*>(mxGetData(plhs[2]));
-    for (std::uint64_t j = 0; j < o.count; ++j) rays.scaled(order[j], out + j * n);
+    const bool small = rays.fits_int64();
+    for (std::uint64_t j = 0; j < o.count; ++j) {
+      if (!small) {
+        rays.scaled(order[j], out + j * n);
+        continue;
+      }
+      // Within int64: the quotient of the two doubles.
+      double top = 0;
+      for (std::uint64_t i = 0; i < n; ++i) {
+        const double v = static_cast<double>(rays.int64_entry(order[j], i));
+        out[j * n + i] = v;
+        top = v > top ? v : (-v > top ? -v : top);
+      }
+      if (top > 0)
+        for (std::uint64_t i = 0; i < n; ++i) out[j * n + i] /= top;
+    }
   }
 }
