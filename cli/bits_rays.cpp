@@ -223,6 +223,24 @@ bits::dd_partition partition() {
   return part;
 }
 
+// The rows b + a x >= 0 of f (`rows`, f.n entries each, scaled to
+// integers) as the cone's inequalities A and equations B: without b when
+// every b is 0 (a cone), else with x0 >= 0 added as the row `one` sets to
+// (1, 0, ..., 0). Returns the entries per ray.
+template <typename T, typename one_fn>
+std::uint64_t cone_rows(const bits::polyhedron_file& f, const std::vector<T>& rows, bool cone, std::vector<T>* A,
+                        std::vector<T>* B, one_fn one) {
+  const std::uint64_t cols = f.n, n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
+  for (std::uint64_t r = 0; r < f.m; ++r)
+    (f.linearity[r] ? B : A)->insert((f.linearity[r] ? B : A)->end(), rows.begin() + r * cols + skip,
+                                     rows.begin() + (r + 1) * cols);
+  if (!cone) {
+    A->resize(A->size() + n);
+    one(&(*A)[A->size() - n]);
+  }
+  return n;
+}
+
 #ifdef BITS_GMP
 // The run with integers of any size (core/big_rays.h): for files with
 // entries beyond int64, and for polyhedra whose rays outgrow it. The same
@@ -230,31 +248,12 @@ bits::dd_partition partition() {
 void big_run(const bits::polyhedron_file& f, const std::string& where, bits::row_order order,
              std::uint64_t threads, std::uint64_t budget, bool progress, const char* output) {
   const std::uint64_t cols = f.n;
-  std::vector<bits::big_int> rows(f.m * cols);
-  {
-    std::vector<mpq_t> q(cols);
-    for (auto& v : q) mpq_init(v);
-    for (std::uint64_t r = 0; r < f.m; ++r) {
-      for (std::uint64_t c = 0; c < cols; ++c) {
-        const std::string& t = f.text[r * cols + c];
-        bits::parse_rational(t.c_str(), t.size(), q[c]);  // the reader checked its form
-      }
-      bits::primitive_row(q.data(), cols, rows.data() + r * cols);
-    }
-    for (auto& v : q) mpq_clear(v);
-  }
+  std::vector<bits::big_int> rows;
+  bits::file_rows(f, &rows);  // the reader has checked every entry's form
+  std::vector<bits::big_int> A, B;
   bool cone = true;
   for (std::uint64_t r = 0; r < f.m && cone; ++r) cone = mpz_sgn(rows[r * cols].v) == 0;
-  const std::uint64_t n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
-  std::vector<bits::big_int> A, B;
-  for (std::uint64_t r = 0; r < f.m; ++r)
-    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * cols + skip,
-                                    rows.begin() + (r + 1) * cols);
-  if (!cone) {
-    A.emplace_back();
-    mpz_set_ui(A.back().v, 1);
-    A.resize(A.size() + n - 1);
-  }
+  const std::uint64_t n = cone_rows(f, rows, cone, &A, &B, [](bits::big_int* one) { mpz_set_ui(one->v, 1); });
   const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
   bits::big_start start;
   bits::dd_statistics stats;
@@ -272,7 +271,7 @@ void big_run(const bits::polyhedron_file& f, const std::string& where, bits::row
                                      nullptr, order == bits::row_order::fewestpairs, 64, budget,
                                      bits::best_simd_isa(), bits::dd_parallel_work,
                                      progress && rank == 0 ? print_step : nullptr, nullptr, &part};
-      bits::big_entries store{&problem, start.A.data(), start.X0.data(), bits::limbs_of(start.X0),
+      bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1,
                               std::uint64_t(1) << 20, 0, {}};
       const bits::dd_status status = bits::run_double_description_with(problem, store, &result, &stats);
       if (status != bits::dd_status::ok) {
@@ -470,15 +469,8 @@ int main(int argc, char** argv) {
                    ": this row, scaled to integers, has entries beyond the int64 range");
   bool cone = true;
   for (std::uint64_t r = 0; r < f.m && cone; ++r) cone = rows[r * cols] == 0;
-  const std::uint64_t n = cone ? cols - 1 : cols, skip = cone ? 1 : 0;
   std::vector<std::int64_t> A, B;
-  for (std::uint64_t r = 0; r < f.m; ++r)
-    (f.linearity[r] ? B : A).insert((f.linearity[r] ? B : A).end(), rows.begin() + r * cols + skip,
-                                    rows.begin() + (r + 1) * cols);
-  if (!cone) {
-    A.push_back(1);
-    A.insert(A.end(), n - 1, 0);
-  }
+  const std::uint64_t n = cone_rows(f, rows, cone, &A, &B, [](std::int64_t* one) { *one = 1; });
   const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
 
   std::vector<std::int64_t> rays;  // n x count

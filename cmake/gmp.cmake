@@ -1,33 +1,7 @@
-# GMP, for big_rays and the command-line program's integers of any size:
-# pkg-config's gmp module, or else the header and the library where CMake
-# finds them. Sets BITS_HAVE_GMP and the interface target bits_gmp. Not on
-# Windows: there is no GMP for the MinGW-w64 cross build here.
-set(BITS_HAVE_GMP OFF)
-option(BITS_BUILD_GMP "Build big_rays (integers of any size) when GMP is found" ON)
-if(NOT BITS_BUILD_GMP)
-  message(STATUS "big_rays: skipped (BITS_BUILD_GMP is OFF)")
-elseif(WIN32)
-  message(STATUS "big_rays: skipped on Windows (no GMP for MinGW-w64 here)")
-else()
-  find_package(PkgConfig QUIET)
-  if(PKG_CONFIG_FOUND)
-    pkg_check_modules(GMP QUIET IMPORTED_TARGET gmp)
-  endif()
-  add_library(bits_gmp INTERFACE)
-  if(GMP_FOUND)
-    target_link_libraries(bits_gmp INTERFACE PkgConfig::GMP)
-    set(BITS_HAVE_GMP ON)
-    message(STATUS "big_rays: GMP ${GMP_VERSION} (pkg-config)")
-  else()
-    find_path(BITS_GMP_INCLUDE_DIR gmp.h)
-    find_library(BITS_GMP_LIBRARY gmp)
-    if(BITS_GMP_INCLUDE_DIR AND BITS_GMP_LIBRARY)
-      target_include_directories(bits_gmp INTERFACE ${BITS_GMP_INCLUDE_DIR})
-      target_link_libraries(bits_gmp INTERFACE ${BITS_GMP_LIBRARY})
-      set(BITS_HAVE_GMP ON)
-      message(STATUS "big_rays: GMP ${BITS_GMP_LIBRARY}")
-    else()
-      message(STATUS "big_rays: skipped (GMP not found; Debian: libgmp-dev)")
-    endif()
-  endif()
-endif()
+# GMP, for big_rays and the command-line program's integers of any size.
+# Sets BITS_HAVE_GMP and the interface target bits_gmp (not on Windows).
+include(${CMAKE_CURRENT_LIST_DIR}/system_library.cmake)
+bits_find_system_library(NAME big_rays OPTION BITS_BUILD_GMP
+                         DOC "Build big_rays (integers of any size) when GMP is found"
+                         MODULE gmp HEADER gmp.h LIBRARY gmp TARGET bits_gmp HAVE BITS_HAVE_GMP
+                         DEBIAN libgmp-dev)

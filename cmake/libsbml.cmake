@@ -1,33 +1,7 @@
-# libsbml, for the plug-in sbml_read: pkg-config's libsbml module, or else
-# the header and the library where CMake finds them. Sets BITS_HAVE_LIBSBML
-# and the interface target bits_libsbml. Not on Windows: there is no libsbml
-# for the MinGW-w64 cross build here, so the Windows flavour has no sbml_read.
-set(BITS_HAVE_LIBSBML OFF)
-option(BITS_BUILD_SBML "Build sbml_read when libsbml is found" ON)
-if(NOT BITS_BUILD_SBML)
-  message(STATUS "sbml_read: skipped (BITS_BUILD_SBML is OFF)")
-elseif(WIN32)
-  message(STATUS "sbml_read: skipped on Windows (no libsbml for MinGW-w64 here)")
-else()
-  find_package(PkgConfig QUIET)
-  if(PKG_CONFIG_FOUND)
-    pkg_check_modules(LIBSBML QUIET IMPORTED_TARGET libsbml)
-  endif()
-  add_library(bits_libsbml INTERFACE)
-  if(LIBSBML_FOUND)
-    target_link_libraries(bits_libsbml INTERFACE PkgConfig::LIBSBML)
-    set(BITS_HAVE_LIBSBML ON)
-    message(STATUS "sbml_read: libsbml ${LIBSBML_VERSION} (pkg-config)")
-  else()
-    find_path(BITS_LIBSBML_INCLUDE_DIR sbml/SBMLTypes.h)
-    find_library(BITS_LIBSBML_LIBRARY sbml)
-    if(BITS_LIBSBML_INCLUDE_DIR AND BITS_LIBSBML_LIBRARY)
-      target_include_directories(bits_libsbml INTERFACE ${BITS_LIBSBML_INCLUDE_DIR})
-      target_link_libraries(bits_libsbml INTERFACE ${BITS_LIBSBML_LIBRARY})
-      set(BITS_HAVE_LIBSBML ON)
-      message(STATUS "sbml_read: libsbml ${BITS_LIBSBML_LIBRARY}")
-    else()
-      message(STATUS "sbml_read: skipped (libsbml not found; Debian: libsbml5-dev)")
-    endif()
-  endif()
-endif()
+# libsbml, for the plug-in sbml_read. Sets BITS_HAVE_LIBSBML and the
+# interface target bits_libsbml; not on Windows, so the Windows flavour has
+# no sbml_read.
+include(${CMAKE_CURRENT_LIST_DIR}/system_library.cmake)
+bits_find_system_library(NAME sbml_read OPTION BITS_BUILD_SBML DOC "Build sbml_read when libsbml is found"
+                         MODULE libsbml HEADER sbml/SBMLTypes.h LIBRARY sbml TARGET bits_libsbml
+                         HAVE BITS_HAVE_LIBSBML DEBIAN libsbml5-dev)

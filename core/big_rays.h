@@ -28,6 +28,7 @@
 
 #include "core/cone_setup.h"
 #include "core/double_description.h"
+#include "core/polyhedron_file.h"
 
 namespace bits {
 
@@ -82,9 +83,9 @@ inline bool parse_rational(const char* s, std::size_t len, mpq_t out) {
   return true;
 }
 
-// Row r of `values` (rows x n, row-major rationals) as coprime integers:
-// multiplied by the least common multiple of its denominators and divided
-// by the greatest common divisor of its numerators.
+// A row of n rationals as coprime integers, into out: multiplied by the
+// least common multiple of its denominators and divided by the greatest
+// common divisor of the products.
 inline void primitive_row(const mpq_t* row, std::uint64_t n, big_int* out) {
   big_int l, g;
   mpz_set_ui(l.v, 1);
@@ -96,6 +97,23 @@ inline void primitive_row(const mpq_t* row, std::uint64_t n, big_int* out) {
   }
   if (mpz_cmp_ui(g.v, 1) > 0)
     for (std::uint64_t c = 0; c < n; ++c) mpz_divexact(out[c].v, out[c].v, g.v);
+}
+
+// The rows of a file read with entries of any size (its `text`), each
+// scaled to coprime integers, m x n row-major; false at an entry that is
+// not a number (the reader has checked their form already).
+inline bool file_rows(const polyhedron_file& f, std::vector<big_int>* rows) {
+  rows->assign(f.m * f.n, big_int());
+  std::vector<mpq_t> q(f.n);
+  for (auto& v : q) mpq_init(v);
+  bool ok = true;
+  for (std::uint64_t r = 0; r < f.m && ok; ++r) {
+    for (std::uint64_t c = 0; c < f.n && ok; ++c)
+      ok = parse_rational(f.text[r * f.n + c].c_str(), f.text[r * f.n + c].size(), q[c]);
+    if (ok) primitive_row(q.data(), f.n, rows->data() + r * f.n);
+  }
+  for (auto& v : q) mpq_clear(v);
+  return ok;
 }
 
 struct big_start {
@@ -111,18 +129,11 @@ inline cone_setup_status big_setup(const std::vector<big_int>& A, std::uint64_t 
                                    std::uint64_t p, std::uint64_t n, row_order order, big_start* out) {
   out->m = m;
   out->n = n;
-  std::vector<std::uint64_t> idx(m);
-  std::iota(idx.begin(), idx.end(), std::uint64_t(0));
-  if (order != row_order::input) {
-    const bool up = order != row_order::lexmax;
-    std::stable_sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) {
-      for (std::uint64_t c = 0; c < n; ++c) {
-        const int k = mpz_cmp(A[a * n + c].v, A[b * n + c].v);
-        if (k != 0) return up ? k < 0 : k > 0;
-      }
-      return false;
-    });
-  }
+  const std::vector<std::uint64_t> idx = ordered_rows(m, order, [&](std::uint64_t a, std::uint64_t b) {
+    for (std::uint64_t c = 0; c < n; ++c)
+      if (const int k = mpz_cmp(A[a * n + c].v, A[b * n + c].v)) return k;
+    return 0;
+  });
   out->A.resize(m * n);
   for (std::uint64_t k = 0; k < m; ++k)
     for (std::uint64_t c = 0; c < n; ++c) mpz_set(out->A[k * n + c].v, A[idx[k] * n + c].v);
@@ -204,11 +215,7 @@ inline cone_setup_status big_setup(const std::vector<big_int>& A, std::uint64_t 
   mpq_clear(h);
   for (auto& w : W) mpq_clear(w);
 
-  out->sequence = first;
-  std::vector<std::uint8_t> is_first(m, 0);
-  for (std::uint64_t k : first) is_first[k] = 1;
-  for (std::uint64_t k = 0; k < m; ++k)
-    if (!is_first[k]) out->sequence.push_back(k);
+  out->sequence = run_sequence(first, m);
   return cone_setup_status::ok;
 }
 
@@ -299,13 +306,15 @@ struct big_entries {
       mpz_t ap, aq, g, tmp;
       mpz_inits(ap, aq, g, nullptr);
       big_int* y = new big_int[n];
+      std::uint64_t last_p = UINT64_MAX;  // the pairs come sorted by p: a.x_p is kept for the next
 #ifdef _OPENMP
 #pragma omp for schedule(static)
 #endif
       for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i) {
         const std::int64_t* xp = X + pr[i].p * w;
         const std::int64_t* xq = X + pr[i].q * w;
-        dot(xp, ap, tmp);
+        if (pr[i].p != last_p) dot(xp, ap, tmp);
+        last_p = pr[i].p;
         dot(xq, aq, tmp);
         // (a.x_p) x_q - (a.x_q) x_p, then divided by the gcd of its entries.
         mpz_set_ui(g, 0);
@@ -354,13 +363,6 @@ struct big_entries {
       }
   }
 };
-
-// The limbs that the largest entry of `v` needs (at least 1).
-inline std::uint64_t limbs_of(const std::vector<big_int>& v) {
-  std::uint64_t L = 1;
-  for (const big_int& x : v) L = std::max<std::uint64_t>(L, mpz_size(x.v));
-  return L;
-}
 
 // Rays of n entries of `limbs` limbs each (as a run leaves them).
 struct big_ray_set {

@@ -30,6 +30,35 @@ struct cone_start {
   std::vector<std::uint64_t> sequence;
 };
 
+// The rows 0 .. m-1 in the order that `order` asks for: by `compare(a, b)`
+// (negative, zero or positive, as rows a and b compare lexicographically),
+// ascending for lexmin and fewestpairs, descending for lexmax, ties and
+// `input` as given.
+template <typename compare_t>
+std::vector<std::uint64_t> ordered_rows(std::uint64_t m, row_order order, compare_t compare) {
+  std::vector<std::uint64_t> idx(m);
+  std::iota(idx.begin(), idx.end(), std::uint64_t(0));
+  if (order != row_order::input) {
+    const bool up = order != row_order::lexmax;
+    std::stable_sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) {
+      const int k = compare(a, b);
+      return up ? k < 0 : k > 0;
+    });
+  }
+  return idx;
+}
+
+// The order in which a run adds the m rows: the initial rows `first`, then
+// the others as they come.
+inline std::vector<std::uint64_t> run_sequence(const std::vector<std::uint64_t>& first, std::uint64_t m) {
+  std::vector<std::uint64_t> sequence = first;
+  std::vector<std::uint8_t> is_first(m, 0);
+  for (std::uint64_t f : first) is_first[f] = 1;
+  for (std::uint64_t k = 0; k < m; ++k)
+    if (!is_first[k]) sequence.push_back(k);
+  return sequence;
+}
+
 // A (m x n) and B (p x n) row-major. On not_pointed, out->rank tells the
 // rank of [B; A]; overflow means an intermediate integer outgrew 256 bits or
 // an initial ray the int64 range.
@@ -38,18 +67,13 @@ inline cone_setup_status setup_cone(const std::int64_t* A, std::uint64_t m, cons
   *out = cone_start{};
   out->m = m;
   out->n = n;
-  std::vector<std::uint64_t> idx(m);
-  std::iota(idx.begin(), idx.end(), std::uint64_t(0));
   auto row = [&](std::uint64_t r) { return A + r * n; };
-  if (order != row_order::input) {
-    const bool up = order != row_order::lexmax;
-    std::stable_sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) {
-      const std::int64_t *x = row(a), *y = row(b);
-      for (std::uint64_t c = 0; c < n; ++c)
-        if (x[c] != y[c]) return up ? x[c] < y[c] : x[c] > y[c];
-      return false;
-    });
-  }
+  const std::vector<std::uint64_t> idx = ordered_rows(m, order, [&](std::uint64_t a, std::uint64_t b) {
+    const std::int64_t *x = row(a), *y = row(b);
+    for (std::uint64_t c = 0; c < n; ++c)
+      if (x[c] != y[c]) return x[c] < y[c] ? -1 : 1;
+    return 0;
+  });
   // [B; A] row-major is [B; A]' column-major: its pivot columns are the
   // independent rows, from the first.
   const std::uint64_t q = p + m;
@@ -93,11 +117,7 @@ inline cone_setup_status setup_cone(const std::int64_t* A, std::uint64_t m, cons
       if (x[c] == INT64_MIN) return cone_setup_status::overflow;
     for (std::uint64_t c = 0; c < n; ++c) out->X0[j * n + c] = s < 0 ? -x[c] : x[c];
   }
-  out->sequence = first;
-  std::vector<std::uint8_t> is_first(m, 0);
-  for (std::uint64_t f : first) is_first[f] = 1;
-  for (std::uint64_t k = 0; k < m; ++k)
-    if (!is_first[k]) out->sequence.push_back(k);
+  out->sequence = run_sequence(first, m);
   return cone_setup_status::ok;
 }
 

@@ -188,12 +188,12 @@ struct dd_statistics {
   double seconds = 0;
 };
 
-// The rays found: `words` x count words, column-major, on the process heap
-// (for int64 entries n x count int64); the caller frees `X` with std::free.
+// The rays found: count rays of the store's words() words each (int64
+// entries: n x count int64), column-major, on the process heap; the caller
+// frees `X` with std::free.
 struct dd_result {
   std::int64_t* X = nullptr;
   std::uint64_t count = 0;
-  std::uint64_t words = 0;
 };
 
 namespace detail {
@@ -952,21 +952,20 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         w = store.words();
         ray_bytes = 8 * (w + W);
         const std::uint64_t wider = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
-        if (over(wider)) {
+        const bool fits = !over(wider);
+        if (!fits || !s.X.resize(w * total)) {
           stats->failed_step = step;
           stats->needed_bytes = wider;
-          return dd_status::over_budget;
+          return fits ? dd_status::out_of_memory : dd_status::over_budget;
         }
         note(wider);
-        if (!s.X.resize(w * total)) {
-          stats->failed_step = step;
-          stats->needed_bytes = wider;
-          return dd_status::out_of_memory;
-        }
         store.relayout(s.X.data, N, w0);
         overflow = !store.combine(s.X.data, N, pr, K);
       }
-      for (std::uint64_t i = 0; i < K; ++i)
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
+#endif
+      for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i)
         for (std::uint64_t k2 = 0; k2 < W; ++k2) P[(N + i) * W + k2] = P[pr[i].p * W + k2] | P[pr[i].q * W + k2];
     }
     forest.release();
@@ -1019,7 +1018,6 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   s.X.shrink();
   result->X = s.X.data;
   result->count = c;
-  result->words = w;
   s.X.data = nullptr;
   s.X.size = s.X.capacity = 0;
   stats->seconds = elapsed();

@@ -265,6 +265,16 @@ inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, 
   return true;
 }
 
+// The last representation in a program's output, from the line that names
+// it: lrs starts again, and writes a new one, after an overflow of its own.
+inline std::string last_representation(std::string text) {
+  std::size_t begin = text.rfind("\nbegin");
+  std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
+  head = head == std::string::npos ? 0 : text.rfind('\n', head);
+  if (head != std::string::npos && head > 0) text = text.substr(head + 1);
+  return text;
+}
+
 // Row r of f scaled by a positive factor to coprime integers, into out[0 .. n);
 // false when they do not fit int64.
 inline bool integer_row(const polyhedron_file& f, std::uint64_t r, std::int64_t* out) {

@@ -26,19 +26,10 @@ void check_any_size(const std::string& text, const std::int64_t* int64_rays, std
   bits::file_error e;
   if (!bits::read_polyhedron_file(text, &f, &e, true)) return;
   if (f.text.size() != f.m * f.n) __builtin_trap();
-  std::vector<mpq_t> q(f.n);
-  for (auto& v : q) mpq_init(v);
-  std::vector<bits::big_int> rows(f.m * f.n);
+  std::vector<bits::big_int> rows;
+  if (!bits::file_rows(f, &rows)) __builtin_trap();  // the reader took every entry
   bool cone = true;
-  for (std::uint64_t r = 0; r < f.m; ++r) {
-    for (std::uint64_t c = 0; c < f.n; ++c) {
-      const std::string& t = f.text[r * f.n + c];
-      if (!bits::parse_rational(t.c_str(), t.size(), q[c])) __builtin_trap();  // the reader took it
-    }
-    bits::primitive_row(q.data(), f.n, rows.data() + r * f.n);
-    cone = cone && mpz_sgn(rows[r * f.n].v) == 0;
-  }
-  for (auto& v : q) mpq_clear(v);
+  for (std::uint64_t r = 0; r < f.m; ++r) cone = cone && mpz_sgn(rows[r * f.n].v) == 0;
   if (!cone || f.v_representation || f.n < 2 || f.n > 6 || f.m > 12) return;
   const std::uint64_t n = f.n - 1;
   std::vector<bits::big_int> A, B;

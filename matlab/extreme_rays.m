@@ -134,12 +134,14 @@ function [rays, info, scaled] = extreme_rays(A, varargin)
       error('extreme_rays: B must have as many columns as A');
     end
   end
-  orders = {'lexmin', 'lexmax', 'input', 'fewestpairs'};
-  if ~ischar(opt.order) || ~any(strcmp(opt.order, orders))
+  % The order as big_rays numbers it: 0 lexmin, 1 lexmax, 2 input, 3 fewestpairs.
+  opt.order_code = find(strcmp(opt.order, {'lexmin', 'lexmax', 'input', 'fewestpairs'})) - 1;
+  if ~ischar(opt.order) || isempty(opt.order_code)
     error('extreme_rays: order must be ''lexmin'', ''lexmax'', ''input'' or ''fewestpairs''');
   end
+  scaled = [];
   if big_A || big_B
-    [rays, info] = big_run(A, B, opt, threads, t_start, '', nargout > 2);
+    [rays, info, scaled] = big_run(A, B, opt, threads, t_start, '', nargout > 2);
   else
     try
       [rays, info] = int64_run(A, B, opt, threads, t_start);
@@ -147,22 +149,17 @@ function [rays, info, scaled] = extreme_rays(A, varargin)
       if ~strcmp(err.identifier, 'extreme_rays:int64')
         rethrow(err);
       end
-      [rays, info] = big_run(A, B, opt, threads, t_start, err.message, nargout > 2);
+      [rays, info, scaled] = big_run(A, B, opt, threads, t_start, err.message, nargout > 2);
     end
   end
-  if nargout > 2
-    if ~isempty(info.scaled) || iscell(rays)
-      scaled = info.scaled;
-    else
-      scaled = double(rays) ./ max(max(abs(double(rays)), [], 1), 1);
-    end
+  if nargout > 2 && isempty(scaled)
+    scaled = double(rays) ./ max(max(abs(double(rays)), [], 1), 1);
   end
-  info = rmfield(info, 'scaled');
 end
 
-function [rays, info] = big_run(A, B, opt, threads, t_start, why, want_scaled)
+function [rays, info, scaled] = big_run(A, B, opt, threads, t_start, why, want_scaled)
   % The run in big_rays (GMP); WHY: the int64 error that led here, if any;
-  % WANT_SCALED: info.scaled holds the rays scaled to unit maximum norm.
+  % SCALED (when WANT_SCALED) the rays scaled to unit maximum norm.
   if ~isempty(opt.save) || exist('big_rays') ~= 3
     if isempty(why)
       why = 'extreme_rays: the rows need integers beyond the int64 range (2^63)';
@@ -172,11 +169,10 @@ function [rays, info] = big_run(A, B, opt, threads, t_start, why, want_scaled)
     end
     error('extreme_rays:int64', '%s; big_rays (GMP) is not built here', why);
   end
-  code = find(strcmp(opt.order, {'lexmin', 'lexmax', 'input', 'fewestpairs'})) - 1;
   if isempty(B)
     B = [];
   end
-  settings = [opt.leaf_size, code, logical(opt.progress), opt.memory];
+  settings = [opt.leaf_size, opt.order_code, logical(opt.progress), opt.memory];
   scaled = [];
   if want_scaled
     [rays, counts, scaled] = big_rays(A, B, threads, settings);
@@ -186,7 +182,7 @@ function [rays, info] = big_run(A, B, opt, threads, t_start, why, want_scaled)
   info = struct('rays', size(rays, 2), 'dimension', counts(9), 'steps', counts(1), ...
                 'pairs', counts(2), 'adjacent', counts(3), 'count_rejected', counts(4), ...
                 'largest', counts(5), 'max_rays', counts(6), 'time', toc(t_start), ...
-                'screen_time', counts(8), 'limbs', counts(10), 'scaled', scaled);
+                'screen_time', counts(8), 'limbs', counts(10));
 end
 
 function [rays, info] = int64_run(A, B, opt, threads, t_start)
@@ -237,7 +233,7 @@ function [rays, info] = int64_run(A, B, opt, threads, t_start)
 
   info = struct('rays', 0, 'dimension', dim, 'steps', m - dim, 'pairs', 0, 'adjacent', 0, ...
                 'count_rejected', 0, 'largest', 0, 'max_rays', dim, 'time', 0, ...
-                'screen_time', 0, 'limbs', 0, 'scaled', []);
+                'screen_time', 0, 'limbs', 0);
   if ischar(opt.save)
     opt.save = {opt.save};
     opt.save = opt.save(~cellfun(@isempty, opt.save));

@@ -19,7 +19,6 @@
 #include "mex/host_args.h"
 #include "core/big_rays.h"
 
-#include <unistd.h>
 
 #if defined(BITS_MEX_GLIBC_BASELINE_H)
 // The release plug-in links the C++ library statically and is built without
@@ -71,12 +70,6 @@ struct outcome {
   std::int64_t* X = nullptr;     // rays, count x (n entries of limbs + 1 words), std::malloc
   std::uint64_t count = 0, limbs = 0, d = 0;
 };
-
-std::uint64_t physical_memory() {
-  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || size <= 0) return 0;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
-}
 
 void print_step(void*, const bits::dd_step_report& r) {
   char line[400];
@@ -152,7 +145,7 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
                                  code == 3, static_cast<std::uint64_t>(setting[0]), budget,
                                  bits::best_simd_isa(), bits::dd_parallel_work,
                                  setting[2] != 0 ? print_step : nullptr, nullptr};
-  bits::big_entries store{&problem, start.A.data(), start.X0.data(), bits::limbs_of(start.X0),
+  bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1,
                           std::uint64_t(1) << 20, 0, {}};
   bits::dd_result result;
   o->status = bits::run_double_description_with(problem, store, &result, &o->stats);
@@ -165,8 +158,9 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
   o->limbs = store.limbs;
 }
 
-// Reads argument `a` (named `name`) into *out; text entries are copied
-// into host memory. Ends the call when it is not a matrix of numbers or text.
+// Reads argument `a` into *out; text entries are copied
+// into host memory. Ends the call with `message` when it is not a matrix of
+// numbers or text.
 void take_rows(const mxArray* a, const char* message, rows_arg* out) {
   out->cls = mxGetClassID(a);
   out->m = host::rows(a);
@@ -236,7 +230,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     host::fail("settings must hold a leaf size from 1, an order from 0 to 3 and a memory budget "
                "of 0 or more bytes . . .");
   std::uint64_t budget = static_cast<std::uint64_t>(setting[3]);
-  if (budget == 0) budget = physical_memory() / 10 * 9;
+  if (budget == 0) budget = host::physical_memory() / 10 * 9;
 
   host::set_thread_budget(threads);
   outcome o;

@@ -15,27 +15,8 @@
 #include "mex/host_args.h"
 #include "core/double_description.h"
 
-#if defined(_WIN32)
-#include "mex/windows_api.h"
-#else
-#include <unistd.h>
-#endif
 
 namespace {
-
-// Physical memory of the machine in bytes, or 0 when the system does not say.
-std::uint64_t physical_memory() {
-#if defined(_WIN32)
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof(status);
-  if (GlobalMemoryStatusEx(&status)) return status.ullTotalPhys;
-  return 0;
-#else
-  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || size <= 0) return 0;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
-#endif
-}
 
 void print_step(void*, const bits::dd_step_report& r) {
   char line[400];
@@ -122,7 +103,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     }
 
   std::uint64_t budget = static_cast<std::uint64_t>(setting[3]);
-  if (budget == 0) budget = physical_memory() / 10 * 9;
+  if (budget == 0) budget = host::physical_memory() / 10 * 9;
   host::set_thread_budget(threads);
   const bits::dd_problem problem{a, m, n, x0, d, order, rev, setting[1] != 0,
                                  static_cast<std::uint64_t>(setting[0]), budget,

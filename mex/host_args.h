@@ -1,7 +1,7 @@
 // The thin layer between the plug-in entries and the host's array API:
-// sizes as 64-bit numbers, class and shape predicates, the error call, and the
-// reading of a thread request. Every function here runs on the calling host
-// thread, before any parallel region starts.
+// sizes as 64-bit numbers, class and shape predicates, the error call, the
+// reading of a thread request and the machine's memory. Every function here
+// runs on the calling host thread, before any parallel region starts.
 #ifndef BITS_MEX_HOST_ARGS_H
 #define BITS_MEX_HOST_ARGS_H
 
@@ -16,11 +16,16 @@
 
 #include "core/packed_patterns.h"
 
+#if defined(_WIN32)
+#include "mex/windows_api.h"
+#else
+#include <unistd.h>
+#endif
+
 #ifdef _OPENMP
 #include <omp.h>
 #if defined(_WIN32)
 #include <thread>
-#include "mex/windows_api.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -36,6 +41,20 @@
 #endif
 
 namespace host {
+
+// Physical memory of the machine in bytes, or 0 when the system does not say.
+inline std::uint64_t physical_memory() {
+#if defined(_WIN32)
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof(status);
+  if (GlobalMemoryStatusEx(&status)) return status.ullTotalPhys;
+  return 0;
+#else
+  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || size <= 0) return 0;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
+#endif
+}
 
 // Ends the call with `message`. The host unwinds or jumps out of the plug-in,
 // so the caller must hold nothing that needs a destructor.

@@ -2,14 +2,17 @@
 // flux modes of small random networks, with reversible reactions, found by
 // brute force over supports (a support is a circuit when the null space of
 // its columns has dimension one and its vector uses every column), on every
-// instruction-set path and on one and two threads; and the two ways a run
-// stops: the memory budget and an entry beyond int64.
+// instruction-set path and on one and two threads, with int64 entries and,
+// where GMP is, with entries of any size; and the two ways a run stops: the
+// memory budget and an entry beyond int64, which entries of any size carry
+// on past, widening as they go.
 #include <omp.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,6 +20,9 @@
 #include "core/double_description.h"
 #include "core/integer_null_space.h"
 #include "tests/test_params.h"
+#ifdef BITS_GMP
+#include "core/big_rays.h"
+#endif
 
 namespace {
 
@@ -76,13 +82,46 @@ struct run {
   bits::dd_status status;
   std::vector<ray> rays;
   bits::dd_statistics stats;
+  std::uint64_t limbs = 0;  // per entry at the end, with entries of any size
 };
+
+// The method on `problem` (A and X0 in it), with int64 entries, or with
+// entries of any size starting at `limbs` limbs (0: int64); the rays sorted.
+run solve(const bits::dd_problem& problem, std::uint64_t limbs = 0) {
+  run r{};
+  bits::dd_result result;
+  const std::uint64_t n = problem.n;
+  if (limbs == 0) {
+    r.status = bits::run_double_description(problem, &result, &r.stats);
+    for (std::uint64_t c = 0; c < result.count; ++c) r.rays.emplace_back(result.X + c * n, result.X + (c + 1) * n);
+  } else {
+#ifdef BITS_GMP
+    // A is m x n column-major here, row-major for the store.
+    std::vector<bits::big_int> A(problem.m * n), X0(n * problem.d);
+    for (std::uint64_t i = 0; i < problem.m; ++i)
+      for (std::uint64_t j = 0; j < n; ++j) mpz_set_si(A[i * n + j].v, problem.A[i + j * problem.m]);
+    for (std::uint64_t k = 0; k < n * problem.d; ++k) mpz_set_si(X0[k].v, problem.X0[k]);
+    bits::big_entries store{&problem, A.data(), X0.data(), limbs, 64, 0, {}};
+    r.status = bits::run_double_description_with(problem, store, &result, &r.stats);
+    r.limbs = store.limbs;
+    const bits::big_ray_set rays{result.X, result.count, n, store.limbs};
+    for (std::uint64_t c = 0; c < result.count; ++c) {
+      r.rays.emplace_back(n);
+      for (std::uint64_t i = 0; i < n; ++i) r.rays.back()[i] = rays.int64_entry(c, i);  // checked by fits below
+    }
+    if (result.count > 0 && !rays.fits_int64()) r.rays.clear();
+#endif
+  }
+  std::free(result.X);
+  std::sort(r.rays.begin(), r.rays.end());
+  return r;
+}
 
 // The modes by the method: A the identity, the initial rays a null space
 // basis whose free columns are the initial rows.
 run flux_modes(const std::vector<std::int64_t>& S, std::uint64_t m, std::uint64_t n,
                const std::vector<std::uint8_t>& rev, bits::simd_isa isa, std::uint64_t leaf,
-               std::uint64_t max_bytes = 0) {
+               std::uint64_t max_bytes = 0, std::uint64_t limbs = 0) {
   std::vector<std::uint64_t> pivots;
   const auto X0 = null_space(S, m, n, &pivots);
   std::vector<std::uint64_t> sequence;
@@ -97,12 +136,7 @@ run flux_modes(const std::vector<std::int64_t>& S, std::uint64_t m, std::uint64_
   // Every pass threaded, however small (parallel_work 0).
   const bits::dd_problem problem{A.data(), n, n, X0.data(), d, sequence.data(), rev.data(), false,
                                  leaf, max_bytes, isa, 0, nullptr, nullptr};
-  bits::dd_result result;
-  r.status = bits::run_double_description(problem, &result, &r.stats);
-  for (std::uint64_t c = 0; c < result.count; ++c) r.rays.emplace_back(result.X + c * n, result.X + (c + 1) * n);
-  std::free(result.X);
-  std::sort(r.rays.begin(), r.rays.end());
-  return r;
+  return solve(problem, limbs);
 }
 
 class DoubleDescription : public testpaths::path_test {};
@@ -119,9 +153,15 @@ TEST_P(DoubleDescription, ElementaryModesOfRandomNetworksAsByBruteForce) {
     const auto expected = reference_modes(S, m, n, rev);
     for (int threads : {1, 2}) {
       omp_set_num_threads(threads);
-      const run got = flux_modes(S, m, n, rev, GetParam(), 1 + rng() % 4);
+      const std::uint64_t leaf = 1 + rng() % 4;
+      const run got = flux_modes(S, m, n, rev, GetParam(), leaf);
       ASSERT_EQ(got.status, bits::dd_status::ok);
       ASSERT_EQ(got.rays, expected) << "trial " << trial << ", " << threads << " threads";
+#ifdef BITS_GMP
+      const run big = flux_modes(S, m, n, rev, GetParam(), leaf, 0, 1);
+      ASSERT_EQ(big.status, bits::dd_status::ok);
+      ASSERT_EQ(big.rays, expected) << "trial " << trial << ", " << threads << " threads, any size";
+#endif
     }
     modes += expected.size();
   }
@@ -156,6 +196,37 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
   EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::int64_overflow);
   EXPECT_EQ(stats.failed_step, 2u);
   EXPECT_EQ(result.X, nullptr);
+
+#ifdef BITS_GMP
+  // Entries of any size carry on: from one limb they widen to two at step 2
+  // and give the ray (K + 1, K (K + 1), K) exactly; the run that starts
+  // with four limbs gives the same rays in the same places.
+  for (std::uint64_t limbs : {1, 4}) {
+    std::vector<bits::big_int> bA(15), bX0(9);
+    for (std::uint64_t i = 0; i < 5; ++i)
+      for (std::uint64_t j = 0; j < 3; ++j) mpz_set_si(bA[i * 3 + j].v, A[i + j * 5]);
+    for (std::uint64_t k = 0; k < 9; ++k) mpz_set_si(bX0[k].v, X0[k]);
+    bits::big_entries store{&problem, bA.data(), bX0.data(), limbs, 64, 0, {}};
+    ASSERT_EQ(bits::run_double_description_with(problem, store, &result, &stats), bits::dd_status::ok);
+    EXPECT_EQ(store.limbs, limbs == 1 ? 2u : 4u);
+    const bits::big_ray_set rays{result.X, result.count, 3, store.limbs};
+    std::vector<std::string> got;
+    for (std::uint64_t c = 0; c < rays.count; ++c) {
+      std::string text;
+      for (std::uint64_t i = 0; i < 3; ++i) {
+        std::vector<char> digits(rays.decimal_size(c, i));
+        rays.decimal(c, i, digits.data());
+        text += std::string(i ? " " : "") + digits.data();
+      }
+      got.push_back(text);
+    }
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{"0 0 1", "1 0 0",
+                                             "1099511627777 1208925819615728686333952 1099511627776"}))
+        << limbs << " limbs to start";
+    std::free(result.X);
+  }
+#endif
 }
 
 }  // namespace

@@ -17,43 +17,28 @@ namespace ext_rays {
 
 typedef std::vector<std::vector<std::string>> row_set;
 
-inline std::string last_representation(std::string text) {
-  std::size_t begin = text.rfind("\nbegin");
-  std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
-  head = head == std::string::npos ? 0 : text.rfind('\n', head);
-  if (head != std::string::npos && head > 0) text = text.substr(head + 1);
-  return text;
-}
-
 // False (and *why) when the text does not read.
 inline bool canonical(const std::string& text, row_set* rows, std::string* why) {
   bits::polyhedron_file f;
   bits::file_error e;
   rows->clear();
-  if (!bits::read_polyhedron_file(last_representation(text), &f, &e, true)) {
+  if (!bits::read_polyhedron_file(bits::last_representation(text), &f, &e, true)) {
     *why = std::to_string(e.line) + ": " + e.message;
     return false;
   }
-  std::vector<mpq_t> q(f.n);
-  for (auto& v : q) mpq_init(v);
-  std::vector<bits::big_int> row(f.n);
-  std::vector<char> digits;
-  bool ok = true;
-  for (std::uint64_t r = 0; r < f.m && ok; ++r) {
-    for (std::uint64_t c = 0; c < f.n && ok; ++c)
-      ok = bits::parse_rational(f.text[r * f.n + c].c_str(), f.text[r * f.n + c].size(), q[c]);
-    if (!ok) break;
-    bits::primitive_row(q.data(), f.n, row.data());
-    rows->emplace_back();
-    for (const auto& x : row) {
-      digits.resize(mpz_sizeinbase(x.v, 10) + 2);
-      rows->back().push_back(mpz_get_str(digits.data(), 10, x.v));
-    }
-  }
-  for (auto& v : q) mpq_clear(v);
-  if (!ok) {
+  std::vector<bits::big_int> entries;
+  if (!bits::file_rows(f, &entries)) {
     *why = "an entry that is not a number";
     return false;
+  }
+  std::vector<char> digits;
+  for (std::uint64_t r = 0; r < f.m; ++r) {
+    rows->emplace_back();
+    for (std::uint64_t c = 0; c < f.n; ++c) {
+      const mpz_t& x = entries[r * f.n + c].v;
+      digits.resize(mpz_sizeinbase(x, 10) + 2);
+      rows->back().push_back(mpz_get_str(digits.data(), 10, x));
+    }
   }
   std::sort(rows->begin(), rows->end());
   rows->erase(std::unique(rows->begin(), rows->end()), rows->end());

@@ -53,16 +53,8 @@ bool have(const char* program) {
 // without repeats; of the last representation in it (lrs starts again with
 // wider integers when its own overflow) and without the apex of a cone,
 // which cddlib leaves out.
-std::string last_representation(std::string text) {
-  std::size_t begin = text.rfind("\nbegin");
-  std::size_t head = begin == std::string::npos ? 0 : text.rfind("-representation", begin);
-  head = head == std::string::npos ? 0 : text.rfind('\n', head);
-  if (head != std::string::npos && head > 0) text = text.substr(head + 1);
-  return text;
-}
-
 rows_t canonical(std::string text) {
-  text = last_representation(text);
+  text = bits::last_representation(text);
   bits::polyhedron_file f;
   bits::file_error e;
   EXPECT_TRUE(bits::read_polyhedron_file(text, &f, &e)) << e.line << ": " << e.message << "\n" << text;
