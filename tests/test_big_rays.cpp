@@ -100,5 +100,28 @@ TEST(BigIntegers, RaySetsAtTheEdgesOfInt64) {
   EXPECT_FALSE(store.put(v.v, X.data()));
 }
 
+TEST(BigIntegers, EntriesStartWideEnoughForTheInitialRays) {
+  // x1, x2 >= 0 and x1 + x2 >= 0, from the initial rays (2^70, 0) and (0, 1)
+  // with a store that asks for one limb: the run takes two and keeps them.
+  const std::vector<std::uint64_t> sequence = {0, 1, 2};
+  const bits::dd_problem problem{nullptr, 3, 2, nullptr, 2, sequence.data(), nullptr, false, 4, 0,
+                                 bits::simd_isa::scalar, 0, nullptr, nullptr};
+  std::vector<bits::big_int> A(6), X0(4);
+  for (int k : {0, 3, 4, 5}) mpz_set_ui(A[k].v, 1);  // rows (1, 0), (0, 1), (1, 1)
+  mpz_ui_pow_ui(X0[0].v, 2, 70);
+  mpz_set_ui(X0[3].v, 1);
+  bits::big_entries store{&problem, A.data(), X0.data(), 1, 64, 0, {}};
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  ASSERT_EQ(bits::run_double_description_with(problem, store, &result, &stats), bits::dd_status::ok);
+  EXPECT_EQ(store.limbs, 2u);
+  const bits::big_ray_set rays{result.X, result.count, 2, store.limbs};
+  ASSERT_EQ(rays.count, 2u);
+  std::vector<char> text(rays.decimal_size(0, 0));
+  rays.decimal(0, 0, text.data());
+  EXPECT_STREQ(text.data(), "1180591620717411303424");
+  std::free(result.X);
+}
+
 }  // namespace
 #endif

@@ -226,6 +226,29 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
         << limbs << " limbs to start";
     std::free(result.X);
   }
+  // Widening counts against the budget like any step: every budget either
+  // holds the whole run or stops it at a step, naming more than it allows;
+  // some stop it at step 2, where the rays widen.
+  bool widening_stopped = false;
+  for (std::uint64_t budget = 100; budget <= 4000; budget += 20) {
+    std::vector<bits::big_int> bA(15), bX0(9);
+    for (std::uint64_t i = 0; i < 5; ++i)
+      for (std::uint64_t j = 0; j < 3; ++j) mpz_set_si(bA[i * 3 + j].v, A[i + j * 5]);
+    for (std::uint64_t k = 0; k < 9; ++k) mpz_set_si(bX0[k].v, X0[k]);
+    bits::dd_problem tight = problem;
+    tight.max_bytes = budget;
+    bits::big_entries store{&tight, bA.data(), bX0.data(), 1, 64, 0, {}};
+    const bits::dd_status st = bits::run_double_description_with(tight, store, &result, &stats);
+    ASSERT_TRUE(st == bits::dd_status::ok || st == bits::dd_status::over_budget) << budget;
+    if (st == bits::dd_status::ok) {
+      EXPECT_LE(stats.peak_bytes, budget);
+      std::free(result.X);
+    } else {
+      EXPECT_GT(stats.needed_bytes, budget);
+      widening_stopped = widening_stopped || (stats.failed_step == 2 && store.limbs == 2);
+    }
+  }
+  EXPECT_TRUE(widening_stopped);
 #endif
 }
 
