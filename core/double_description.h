@@ -670,10 +670,11 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
 // entry, and whether (and how) its entries can be widened.
 struct int64_entries {
   const dd_problem* pb;
-  dd_buffer<std::int64_t> a;  // the row of the current step
+  dd_buffer<std::int64_t> a;    // the row of the current step
+  dd_buffer<std::uint64_t> nzi;  // where it is not zero
 
   std::uint64_t words() const { return pb->n; }
-  bool prepare() { return a.resize(pb->n + 1); }
+  bool prepare() { return a.resize(pb->n + 1) && nzi.resize(pb->n + 1); }
   void initial(std::uint64_t j, bool negate, std::int64_t* x) const {
     for (std::uint64_t i = 0; i < pb->n; ++i) x[i] = negate ? -pb->X0[j * pb->n + i] : pb->X0[j * pb->n + i];
   }
@@ -685,7 +686,7 @@ struct int64_entries {
     for (std::uint64_t i = 0; i < n; ++i) {
       a.data[i] = pb->A[r + i * m];
       if (a.data[i] != 0) {
-        ++nz;
+        nzi.data[nz++] = i;
         only = i;
       }
     }
@@ -705,11 +706,25 @@ struct int64_entries {
         cn += sg < 0;
       }
     } else {
+      const std::uint64_t* at = nzi.data;
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) reduction(+ : cp, cn) if (N >= pb->parallel_work / 16)
 #endif
       for (std::int64_t j = 0; j < NN; ++j) {
-        const int sg = nz == 0 ? 0 : dot_sign(av, 1, X + static_cast<std::uint64_t>(j) * n, n);
+        const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
+        int sg = 0;
+#if defined(__SIZEOF_INT128__)
+        // The row's non-zero entries only (rows of a null space basis are
+        // sparse), in 128 bits; the full exact sum where that overflows.
+        int128_t sum = 0;
+        bool exact = true;
+        for (std::uint64_t k = 0; k < nz && exact; ++k)
+          exact = !__builtin_add_overflow(sum, static_cast<int128_t>(av[at[k]]) * x[at[k]], &sum);
+        if (exact)
+          sg = sum > 0 ? 1 : (sum < 0 ? -1 : 0);
+        else
+#endif
+          sg = nz == 0 ? 0 : dot_sign(av, 1, x, n);
         out[j] = static_cast<std::int8_t>(sg);
         cp += sg > 0;
         cn += sg < 0;
@@ -749,6 +764,45 @@ struct int64_entries {
   bool widen() { return false; }
   void relayout(std::int64_t*, std::uint64_t, std::uint64_t) const {}
 };
+
+// Y = A X exactly: the values of the `count` rays X (n x count, int64
+// entries) on the m rows of A (m x n, column-major), m x count into Y; false
+// when one of them is beyond int64 (Y is then undefined).
+inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, const std::int64_t* X,
+                       std::uint64_t count, std::int64_t* Y) {
+  int overflow = 0;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (count * m >= dd_parallel_work)
+#endif
+  for (std::int64_t j = 0; j < static_cast<std::int64_t>(count); ++j) {
+    const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
+    std::int64_t* y = Y + static_cast<std::uint64_t>(j) * m;
+    for (std::uint64_t r = 0; r < m; ++r) {
+#if defined(__SIZEOF_INT128__)
+      int128_t sum = 0;
+      bool exact = true;
+      for (std::uint64_t i = 0; i < n && exact; ++i) {
+        const std::int64_t a = A[r + i * m];
+        if (a != 0) exact = !__builtin_add_overflow(sum, static_cast<int128_t>(a) * x[i], &sum);
+      }
+      if (exact && sum >= INT64_MIN && sum <= INT64_MAX) {
+        y[r] = static_cast<std::int64_t>(sum);
+        continue;
+      }
+#endif
+      const wide_int v = dot_wide(A + r, m, x, n);
+      if (fits_int64(v)) {
+        y[r] = to_int64(v);
+      } else {
+#ifdef _OPENMP
+#pragma omp atomic write
+#endif
+        overflow = 1;
+      }
+    }
+  }
+  return overflow == 0;
+}
 
 // Runs the method. On dd_status::ok, *result holds the rays; on any other
 // status nothing is held, and stats->failed_step and needed_bytes tell where
@@ -1026,7 +1080,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
 
 // The run with int64 entries: pb.A and pb.X0.
 inline dd_status run_double_description(const dd_problem& pb, dd_result* result, dd_statistics* stats) {
-  int64_entries store{&pb, {}};
+  int64_entries store{&pb, {}, {}};
   return run_double_description_with(pb, store, result, stats);
 }
 

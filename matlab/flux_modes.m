@@ -173,9 +173,13 @@ function [E, names, info] = flux_modes(S, varargin)
     fprintf('flux_modes: %d reactions (%d reversible) and %d metabolites, compressed to %d reactions (%d reversible) and %d metabolites; null space of dimension %d, %d steps\n', ...
             n, nnz(reversible), m, nc, nnz(rc), size(Sc, 1), d, nc - d);
   end
-  settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory];
+  % The modes are kept as their d coordinates in the basis: each reaction's
+  % flux is its row of the basis times them, the free reactions' rows being
+  % positive multiples of the identity. So a mode takes d entries rather
+  % than nc, and enumerate_rays returns the fluxes of the modes it found.
+  settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory, 1];
   try
-    [T, dinfo] = enumerate_rays(eye(nc, 'int64'), X0, sequence, rc, uint16(opt.threads), settings);
+    [T, dinfo] = enumerate_rays(X0, eye(d, 'int64'), sequence, rc, uint16(opt.threads), settings);
   catch err
     if ~isempty(strfind(err.message, 'beyond the int64 range'))
       error('flux_modes: the modes of this network need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...

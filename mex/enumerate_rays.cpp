@@ -74,10 +74,11 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
       host::elements(reversible) != m)
     host::fail("reversible must be a logical or double array with one element per row of A . . .");
   const unsigned threads = host::thread_request(n_threads);
-  if (!host::is_real_full_of(settings, mxDOUBLE_CLASS) || host::elements(settings) > 4)
-    host::fail("settings must be a real double array of at most four elements . . .");
-  // settings: leaf size, dynamic order, progress, memory budget in bytes.
-  double setting[4] = {64, 0, 0, 0};
+  if (!host::is_real_full_of(settings, mxDOUBLE_CLASS) || host::elements(settings) > 5)
+    host::fail("settings must be a real double array of at most five elements . . .");
+  // settings: leaf size, dynamic order, progress, memory budget in bytes,
+  // values (return A*X, the rays' values on the rows, instead of X).
+  double setting[5] = {64, 0, 0, 0, 0};
   for (std::uint64_t k = 0; k < host::elements(settings); ++k) setting[k] = host::data<double>(settings)[k];
   if (!(setting[0] >= 1 && setting[0] <= 1e9) || !(setting[3] >= 0 && setting[3] < 1.8e19))
     host::fail("settings must hold a leaf size from 1 and a memory budget of 0 or more bytes . . .");
@@ -120,10 +121,17 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     host::fail(message);
   }
 
-  mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(n), static_cast<mwSize>(result.count),
-                                       mxINT64_CLASS, mxREAL);
-  if (result.count > 0)
+  const bool values = setting[4] != 0;
+  mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(values ? m : n),
+                                       static_cast<mwSize>(result.count), mxINT64_CLASS, mxREAL);
+  if (values) {
+    if (!bits::row_values(a, m, n, result.X, result.count, static_cast<std::int64_t*>(mxGetData(out)))) {
+      std::free(result.X);
+      host::fail("A ray's value on a row is beyond the int64 range . . .");
+    }
+  } else if (result.count > 0) {
     std::memcpy(mxGetData(out), result.X, static_cast<std::size_t>(n * result.count * sizeof(std::int64_t)));
+  }
   std::free(result.X);
   plhs[0] = out;
   if (nlhs > 1) {
