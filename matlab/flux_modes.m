@@ -35,8 +35,10 @@ function [E, names, info] = flux_modes(S, varargin)
 %   INTEGER_NULL_SPACE), and each further reaction is added as one row, the
 %   reversible ones without being split (they keep both signs, and two modes
 %   that use a reversible reaction in opposite directions are never
-%   combined). Candidate pairs are screened as they are found, never stored,
-%   so a step needs memory for its modes and the new ones only. The modes
+%   combined). Each mode is held as its d coordinates in the null space
+%   basis, not as its fluxes on every reaction. Candidate pairs are screened
+%   as they are found, never stored, so a step needs memory for its modes
+%   and the new ones only. The modes
 %   are expanded back to the original reactions at the end.
 %
 %   Options (name, value)
@@ -199,6 +201,7 @@ function [E, names, info] = flux_modes(S, varargin)
     end
     E(i(k), :) = row;
   end
+  clear T;
   % Each mode divided by the gcd of its entries (the expansion can bring
   % a common factor in).
   g = zeros(1, size(E, 2), 'int64');
@@ -206,7 +209,9 @@ function [E, names, info] = flux_modes(S, varargin)
     g = gcd(g, E(i, :));
   end
   g(g == 0) = 1;
-  E = idivide(E, repmat(g, n, 1));
+  for i = 1:n  % row by row: no second copy of E
+    E(i, :) = idivide(E(i, :), g);
+  end
   % A reversible mode (no irreversible reaction) in the direction whose
   % first non-zero entry is positive, in the order of the network.
   if ~isempty(E)
@@ -214,7 +219,9 @@ function [E, names, info] = flux_modes(S, varargin)
     flip = all(E(~reversible, :) == 0, 1) & E(sub2ind(size(E), first, 1:size(E, 2))) < 0;
     E(:, flip) = -E(:, flip);
   end
-  E = sortrows(E')';
+  E = E';  % one step at a time, so that at most two copies of E are held
+  E = sortrows(E);
+  E = E';
   info.modes = size(E, 2);
   info.steps = dinfo(1);
   info.pairs = dinfo(2);
