@@ -765,9 +765,10 @@ struct int64_entries {
   void relayout(std::int64_t*, std::uint64_t, std::uint64_t) const {}
 };
 
-// Y = A X exactly: the values of the `count` rays X (n x count, int64
-// entries) on the m rows of A (m x n, column-major), m x count into Y; false
-// when one of them is beyond int64 (Y is then undefined).
+// Y = A X exactly, each column divided by the gcd of its entries: the
+// values of the `count` rays X (n x count, int64 entries) on the m rows of A
+// (m x n, column-major), m x count into Y, as coprime integers; false when
+// one of them is beyond int64 (Y is then undefined).
 inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, const std::int64_t* X,
                        std::uint64_t count, std::int64_t* Y) {
   int overflow = 0;
@@ -777,7 +778,9 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
   for (std::int64_t j = 0; j < static_cast<std::int64_t>(count); ++j) {
     const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
     std::int64_t* y = Y + static_cast<std::uint64_t>(j) * m;
-    for (std::uint64_t r = 0; r < m; ++r) {
+    bool fits = true;
+    std::uint64_t g = 0;
+    for (std::uint64_t r = 0; r < m && fits; ++r) {
 #if defined(__SIZEOF_INT128__)
       int128_t sum = 0;
       bool exact = true;
@@ -785,12 +788,26 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
         const std::int64_t a = A[r + i * m];
         if (a != 0) exact = !__builtin_add_overflow(sum, static_cast<int128_t>(a) * x[i], &sum);
       }
-      if (exact && sum >= INT64_MIN && sum <= INT64_MAX) {
-        y[r] = static_cast<std::int64_t>(sum);
-        continue;
-      }
-#endif
+      fits = exact && sum > INT64_MIN && sum <= INT64_MAX;
+      y[r] = fits ? static_cast<std::int64_t>(sum) : 0;
+#else
       const wide_int v = dot_wide(A + r, m, x, n);
+      fits = fits_int64(v) && to_int64(v) != INT64_MIN;
+      y[r] = fits ? to_int64(v) : 0;
+#endif
+      g = gcd_u64(g, static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]));
+    }
+    if (fits) {
+      if (g > 1)
+        for (std::uint64_t r = 0; r < m; ++r) y[r] /= static_cast<std::int64_t>(g);
+      continue;
+    }
+    // Some value is beyond int64: the column in 256 bits, divided by its gcd.
+    wide_int common = wide_zero();
+    for (std::uint64_t r = 0; r < m; ++r) common = gcd(common, dot_wide(A + r, m, x, n));
+    for (std::uint64_t r = 0; r < m; ++r) {
+      wide_int v = dot_wide(A + r, m, x, n);
+      if (!is_zero(common)) v = divide(v, common);
       if (fits_int64(v)) {
         y[r] = to_int64(v);
       } else {
@@ -798,6 +815,7 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
 #pragma omp atomic write
 #endif
         overflow = 1;
+        break;
       }
     }
   }

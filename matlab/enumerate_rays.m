@@ -2,6 +2,7 @@
 %
 %   X = ENUMERATE_RAYS(A, X0, SEQUENCE, REVERSIBLE, N_THREADS, SETTINGS)
 %   [X, INFO] = ENUMERATE_RAYS(...)
+%   [VX, INFO] = ENUMERATE_RAYS(..., V)
 %
 %   The extreme rays of the cone {x : A(r,:)*x >= 0 for every row r that is
 %   not reversible} inside the span of the initial rays X0, or, where some
@@ -39,27 +40,29 @@
 %     REVERSIBLE  logical or double array, one element per row: non-zero
 %                 for a row without sign constraint.
 %     N_THREADS   OpenMP threads, as for BITS_WITHIN.
-%     SETTINGS    real double array [LEAF_SIZE DYNAMIC PROGRESS MEMORY
-%                 VALUES], all optional (default [64 0 0 0 0]): the leaf size of the
+%     SETTINGS    real double array [LEAF_SIZE DYNAMIC PROGRESS MEMORY], all
+%                 optional (default [64 0 0 0]): the leaf size of the
 %                 pattern trees; DYNAMIC non-zero adds, at each step, the
 %                 remaining row with the fewest pairs of opposite signs
 %                 (ties: the earlier in SEQUENCE) instead of the next one;
 %                 PROGRESS non-zero prints one line per step; MEMORY the
 %                 budget in bytes for a step's rays, new rays and pattern
-%                 trees (0: 90% of the physical memory); VALUES non-zero
-%                 returns A*X, the rays' values on the rows, in place of X
-%                 (FLUX_MODES keeps its modes as coordinates in a null
-%                 space basis A and asks for the fluxes).
+%                 trees (0: 90% of the physical memory).
+%     V           optional p x n real int64 matrix: return V*X, the rays'
+%                 values on the rows of V, each column divided by the gcd of
+%                 its entries, exactly, in place of X (FLUX_MODES keeps its
+%                 modes as coordinates in a null space basis and asks for
+%                 their fluxes).
 %
 %   Results
-%     X      n x r int64 matrix, one ray per column (m x r with VALUES).
+%     X      n x r int64 matrix, one ray per column (p x r with V).
 %     INFO   1 x 8 double row: steps, candidate pairs screened, adjacent
 %            pairs, pairs that failed the count or sign test, most
 %            candidates in one step, most rays held at once, peak bytes of
 %            rays and trees, seconds.
 %
 %   Errors (message endings), in the order they are checked
-%     Six input arguments required . . .
+%     Six or seven input arguments required . . .
 %     One or two output arguments required . . .
 %     A and X0 must be real int64 matrices . . .
 %     X0 must have one row per column of A . . .
@@ -68,13 +71,14 @@
 %     sequence must be a uint32 or double array with one element per row of A . . .
 %     reversible must be a logical or double array with one element per row of A . . .
 %     n_threads must be a non-empty real numeric array . . .
-%     settings must be a real double array of at most five elements . . .
+%     settings must be a real double array of at most four elements . . .
 %     settings must hold a leaf size from 1 and a memory budget of 0 or more bytes . . .
+%     V must be a real int64 matrix with one column per column of A . . .
 %     sequence must hold every row of A once, as 0-based row numbers . . .
 %     X0 must hold the initial rays of the first rows of the sequence: ... . . .
 %   and, while it runs:
 %     A new ray has entries beyond the int64 range . . .
-%     A ray's value on a row is beyond the int64 range . . .
+%     A ray's value on a row of V is beyond the int64 range . . .
 %     Step s of t needs ... GB (... bytes) for its rays and pattern trees, more than the memory budget of ... GB . . .
 %     Step s of t ran out of memory (it needs ... GB, ... bytes) . . .
 %     Step s of t makes more than 2^32 - 1 rays . . .

@@ -175,13 +175,25 @@ function [E, names, info] = flux_modes(S, varargin)
     fprintf('flux_modes: %d reactions (%d reversible) and %d metabolites, compressed to %d reactions (%d reversible) and %d metabolites; null space of dimension %d, %d steps\n', ...
             n, nnz(reversible), m, nc, nnz(rc), size(Sc, 1), d, nc - d);
   end
-  % The modes are kept as their d coordinates in the basis: each reaction's
-  % flux is its row of the basis times them, the free reactions' rows being
-  % positive multiples of the identity. So a mode takes d entries rather
-  % than nc, and enumerate_rays returns the fluxes of the modes it found.
-  settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory, 1];
+  % The modes are kept as their d coordinates in the basis (d entries each
+  % rather than nc): a compressed reaction's flux is its row of the basis
+  % times them, the free reactions' rows being positive multiples of the
+  % identity. enumerate_rays returns the fluxes of the original reactions,
+  % V times the coordinates divided by their gcd, where V is the expansion
+  % (net.E, one non-zero per row at most) times the basis: each entry one
+  % product, checked.
+  [i, g, e] = find(net.E);
+  V = zeros(n, d, 'int64');
+  for k = 1:numel(i)
+    row = e(k) .* X0(g(k), :);
+    if any(row == intmax('int64') | row == intmin('int64'))
+      error('flux_modes: the expansion to the original reactions needs integers beyond the int64 range (2^63)');
+    end
+    V(i(k), :) = row;
+  end
+  settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory];
   try
-    [T, dinfo] = enumerate_rays(X0, eye(d, 'int64'), sequence, rc, uint16(opt.threads), settings);
+    [E, dinfo] = enumerate_rays(X0, eye(d, 'int64'), sequence, rc, uint16(opt.threads), settings, V);
   catch err
     if ~isempty(strfind(err.message, 'beyond the int64 range'))
       error('flux_modes: the modes of this network need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
@@ -190,28 +202,6 @@ function [E, names, info] = flux_modes(S, varargin)
     rethrow(err);
   end
 
-  % Back to the original reactions: each row of net.E has one non-zero at
-  % most, so each entry is one product, checked for overflow.
-  [i, g, e] = find(net.E);
-  E = zeros(n, size(T, 2), 'int64');
-  for k = 1:numel(i)
-    row = e(k) .* T(g(k), :);
-    if any(row == intmax('int64') | row == intmin('int64'))
-      error('flux_modes: a mode needs entries beyond the int64 range (2^63) in the original reactions');
-    end
-    E(i(k), :) = row;
-  end
-  clear T;
-  % Each mode divided by the gcd of its entries (the expansion can bring
-  % a common factor in).
-  g = zeros(1, size(E, 2), 'int64');
-  for i = 1:n
-    g = gcd(g, E(i, :));
-  end
-  g(g == 0) = 1;
-  for i = 1:n  % row by row: no second copy of E
-    E(i, :) = idivide(E(i, :), g);
-  end
   % A reversible mode (no irreversible reaction) in the direction whose
   % first non-zero entry is positive, in the order of the network.
   if ~isempty(E)

@@ -1,4 +1,5 @@
 // [X, info] = enumerate_rays(A, X0, sequence, reversible, n_threads, settings)
+// [VX, info] = enumerate_rays(A, X0, sequence, reversible, n_threads, settings, V)
 //
 // The whole double description method in one call (core/double_description.h):
 // the extreme rays of the cone of the rows of A inside the span of the
@@ -49,7 +50,7 @@ bool read_sequence(const mxArray* a, std::uint64_t m, std::uint64_t* out, std::u
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::pin_openmp_runtime();
-  if (nrhs != 6) host::fail("Six input arguments required . . .");
+  if (nrhs != 6 && nrhs != 7) host::fail("Six or seven input arguments required . . .");
   if (nlhs < 1 || nlhs > 2) host::fail("One or two output arguments required . . .");
   const mxArray* A = prhs[0];
   const mxArray* X0 = prhs[1];
@@ -57,6 +58,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const mxArray* reversible = prhs[3];
   const mxArray* n_threads = prhs[4];
   const mxArray* settings = prhs[5];
+  const mxArray* V = nrhs == 7 ? prhs[6] : nullptr;  // rows to return the rays' values on
 
   if (!host::is_real_full_of(A, mxINT64_CLASS) || !host::is_real_full_of(X0, mxINT64_CLASS))
     host::fail("A and X0 must be real int64 matrices . . .");
@@ -74,14 +76,16 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
       host::elements(reversible) != m)
     host::fail("reversible must be a logical or double array with one element per row of A . . .");
   const unsigned threads = host::thread_request(n_threads);
-  if (!host::is_real_full_of(settings, mxDOUBLE_CLASS) || host::elements(settings) > 5)
-    host::fail("settings must be a real double array of at most five elements . . .");
-  // settings: leaf size, dynamic order, progress, memory budget in bytes,
-  // values (return A*X, the rays' values on the rows, instead of X).
-  double setting[5] = {64, 0, 0, 0, 0};
+  if (!host::is_real_full_of(settings, mxDOUBLE_CLASS) || host::elements(settings) > 4)
+    host::fail("settings must be a real double array of at most four elements . . .");
+  // settings: leaf size, dynamic order, progress, memory budget in bytes.
+  double setting[4] = {64, 0, 0, 0};
   for (std::uint64_t k = 0; k < host::elements(settings); ++k) setting[k] = host::data<double>(settings)[k];
   if (!(setting[0] >= 1 && setting[0] <= 1e9) || !(setting[3] >= 0 && setting[3] < 1.8e19))
     host::fail("settings must hold a leaf size from 1 and a memory budget of 0 or more bytes . . .");
+
+  if (V != nullptr && (!host::is_real_full_of(V, mxINT64_CLASS) || host::columns(V) != n))
+    host::fail("V must be a real int64 matrix with one column per column of A . . .");
 
   std::uint64_t* order = static_cast<std::uint64_t*>(mxCalloc(m, sizeof(std::uint64_t)));
   std::uint8_t* seen = static_cast<std::uint8_t*>(mxCalloc(m, 1));
@@ -121,13 +125,14 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     host::fail(message);
   }
 
-  const bool values = setting[4] != 0;
-  mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(values ? m : n),
-                                       static_cast<mwSize>(result.count), mxINT64_CLASS, mxREAL);
-  if (values) {
-    if (!bits::row_values(a, m, n, result.X, result.count, static_cast<std::int64_t*>(mxGetData(out)))) {
+  const std::uint64_t p = V != nullptr ? host::rows(V) : n;
+  mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(p), static_cast<mwSize>(result.count),
+                                       mxINT64_CLASS, mxREAL);
+  if (V != nullptr) {
+    if (!bits::row_values(host::data<std::int64_t>(V), p, n, result.X, result.count,
+                          static_cast<std::int64_t*>(mxGetData(out)))) {
       std::free(result.X);
-      host::fail("A ray's value on a row is beyond the int64 range . . .");
+      host::fail("A ray's value on a row of V is beyond the int64 range . . .");
     }
   } else if (result.count > 0) {
     std::memcpy(mxGetData(out), result.X, static_cast<std::size_t>(n * result.count * sizeof(std::int64_t)));

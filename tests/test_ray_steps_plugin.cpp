@@ -5,6 +5,7 @@
 // the checks, small results, and what does not fit.
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <vector>
 
 #include "tests/plugin_harness.h"
@@ -227,36 +228,41 @@ TEST_F(EnumerateRays, RaysProgressAndChecksInOrder) {
   EXPECT_EQ(harness::values<double>(o.out(1))[2], 2.0);  // two adjacent pairs
   EXPECT_EQ(standin::printed_text().find("step 1/1 (row 4): 3 rays (2 +, 1 -)"), 0u) << standin::printed_text();
 
-  // With values, the rays' values on the rows: A times the rays above.
-  array_ptr values = f64(1, 5, {2, 0, 0, 0, 1});
-  const auto v = call(1, A.get(), X0.get(), sequence.get(), no.get(), one.get(), values.get());
-  ASSERT_FALSE(v.failed) << v.message;
+  // With V = 2A, the rays' values on the rows of A, each column divided by its gcd.
   const auto a_rows = harness::values<std::int64_t>(A.get());
-  std::vector<std::int64_t> products;
-  for (std::size_t c = 0; c < 4; ++c)
+  std::vector<std::int64_t> twice_a(a_rows), products;
+  for (auto& e : twice_a) e *= 2;
+  array_ptr V = i64(4, 3, twice_a);
+  const auto v = call(1, A.get(), X0.get(), sequence.get(), no.get(), one.get(), settings.get(), V.get());
+  ASSERT_FALSE(v.failed) << v.message;
+  for (std::size_t c = 0; c < 4; ++c) {
+    std::int64_t y[4] = {0, 0, 0, 0}, g = 0;
     for (std::size_t r = 0; r < 4; ++r) {
-      std::int64_t y = 0;
-      for (std::size_t i = 0; i < 3; ++i) y += a_rows[r + 4 * i] * rays[3 * c + i];
-      products.push_back(y);
+      for (std::size_t i = 0; i < 3; ++i) y[r] += a_rows[r + 4 * i] * rays[3 * c + i];
+      g = std::gcd(g, y[r]);
     }
+    for (std::int64_t e : y) products.push_back(e / g);
+  }
   EXPECT_EQ(harness::values<std::int64_t>(v.out()), products);
   // A value beyond int64 is an error: the ray (1, 1) on the row (2^63 - 1, 2^63 - 1).
   array_ptr wide = i64(4, 2, {1, 0, INT64_MAX, -1, 0, 1, INT64_MAX, 1});
   array_ptr unit = i64(2, 2, {1, 0, 0, 1});
-  expect_error("A ray's value on a row is beyond the int64 range . . .", 1, wide.get(), unit.get(),
-               sequence.get(), no.get(), one.get(), values.get());
+  expect_error("A ray's value on a row of V is beyond the int64 range . . .", 1, wide.get(), unit.get(),
+               sequence.get(), no.get(), one.get(), settings.get(), wide.get());
+  expect_error("V must be a real int64 matrix with one column per column of A . . .", 1, A.get(), X0.get(),
+               sequence.get(), no.get(), one.get(), settings.get(), unit.get());
 
   array_ptr d = f64(3, 3);
   array_ptr twice = f64(1, 4, {0, 1, 1, 3});
   array_ptr short_rev = make(mxLOGICAL_CLASS, {1, 3}, std::vector<std::uint8_t>{0, 0, 0});
-  array_ptr big = f64(1, 6);
+  array_ptr big = f64(1, 5);
   const mxArray* a = A.get();
-  expect_error("Six input arguments required . . .", 1, a);
+  expect_error("Six or seven input arguments required . . .", 1, a);
   expect_error("One or two output arguments required . . .", 0, a, X0.get(), sequence.get(), no.get(), one.get(), settings.get());
   expect_error("A and X0 must be real int64 matrices . . .", 1, a, d.get(), sequence.get(), no.get(), one.get(), settings.get());
   expect_error("sequence must be a uint32 or double array with one element per row of A . . .", 1, a, X0.get(), short_rev.get(), no.get(), one.get(), settings.get());
   expect_error("reversible must be a logical or double array with one element per row of A . . .", 1, a, X0.get(), sequence.get(), short_rev.get(), one.get(), settings.get());
-  expect_error("settings must be a real double array of at most five elements . . .", 1, a, X0.get(), sequence.get(), no.get(), one.get(), big.get());
+  expect_error("settings must be a real double array of at most four elements . . .", 1, a, X0.get(), sequence.get(), no.get(), one.get(), big.get());
   expect_error("sequence must hold every row of A once, as 0-based row numbers . . .", 1, a, X0.get(), twice.get(), no.get(), one.get(), settings.get());
   // The same rays taken for other rows: not the rays of those rows.
   array_ptr other = f64(1, 4, {3, 1, 2, 0});
