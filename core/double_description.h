@@ -157,7 +157,8 @@ struct dd_problem {
   std::uint64_t d;
   const std::uint64_t* sequence;      // the m rows (0-based) in the order they are added
   const std::uint8_t* reversible;     // m flags (null: none); row without sign constraint
-  bool dynamic_order;                 // next row: the one with the fewest pairs
+  int dynamic_order;                  // next row: 0 the sequence's; 1 the one with the fewest
+                                      // pairs; 2 the same among irreversible rows while any is left
   std::uint64_t leaf_size;            // leaves of the pattern trees
   std::uint64_t max_bytes;            // memory budget; 0 for none
   simd_isa isa;                       // instruction set of the adjacency scan
@@ -924,9 +925,12 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     std::uint64_t r = 0, n_pos = 0, n_neg = 0;
     if (pb.dynamic_order) {
       double best = -1;
+      bool irreversible_left = false;
+      for (std::uint64_t t = d; t < m && pb.dynamic_order == 2 && !irreversible_left; ++t)
+        irreversible_left = !done.data[pb.sequence[t]] && !is_rev(pb.sequence[t]);
       for (std::uint64_t t = d; t < m; ++t) {
         const std::uint64_t c = pb.sequence[t];
-        if (done.data[c]) continue;
+        if (done.data[c] || (irreversible_left && is_rev(c))) continue;
         std::uint64_t cp, cn;
         row_signs(c, sign.data, &cp, &cn);
         const double score = static_cast<double>(cp) * static_cast<double>(cn);

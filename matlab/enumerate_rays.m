@@ -42,9 +42,10 @@
 %     N_THREADS   OpenMP threads, as for BITS_WITHIN.
 %     SETTINGS    real double array [LEAF_SIZE DYNAMIC PROGRESS MEMORY], all
 %                 optional (default [64 0 0 0]): the leaf size of the
-%                 pattern trees; DYNAMIC non-zero adds, at each step, the
+%                 pattern trees; DYNAMIC 1 adds, at each step, the
 %                 remaining row with the fewest pairs of opposite signs
-%                 (ties: the earlier in SEQUENCE) instead of the next one;
+%                 (ties: the earlier in SEQUENCE) instead of the next one,
+%                 2 the same but the rows that are not reversible first;
 %                 PROGRESS non-zero prints one line per step; MEMORY the
 %                 budget in bytes for a step's rays, new rays and pattern
 %                 trees (0: 90% of the physical memory).

@@ -43,14 +43,19 @@ function [E, names, info] = flux_modes(S, varargin)
 %
 %   Options (name, value)
 %     'threads'   OpenMP threads (default: the processor count)
-%     'order'     the order in which reactions are added: 'fewestpairs'
-%                 (default: at each step the reaction with the fewest
-%                 pairs of modes of opposite signs), 'mostzeros' (the
-%                 reactions whose null space rows have the most zeros
-%                 first), 'input' (as the compressed network has them).
-%                 On EColiCore2 with four reactions removed (292,659
-%                 modes), one thread: 10.0 s fewestpairs, 10.9 s
-%                 mostzeros; uncompressed 23.5 s and 37.9 s.
+%     'order'     the order in which reactions are added:
+%                 'irreversiblefirst' (default: at each step, of the
+%                 irreversible reactions left, the one with the fewest pairs
+%                 of modes of opposite signs; the reversible ones after them
+%                 alike), 'fewestpairs' (the same over all reactions),
+%                 'mostzeros' (the reactions whose null space rows have the
+%                 most zeros first), 'input' (as the compressed network has
+%                 them). Irreversible reactions drop the modes on their
+%                 negative side, reversible ones only add: added first, the
+%                 irreversible ones keep the modes in between few. On
+%                 EColiCore2, two threads: 2.6 million modes after 31 of 37
+%                 steps and 2 minutes, against 25 million after 50 minutes
+%                 with 'fewestpairs'.
 %     'progress'  true: print one line per step (step, modes, candidate
 %                 pairs, adjacent pairs, time), after a first line with the
 %                 size of the compressed network (default false)
@@ -93,7 +98,7 @@ function [E, names, info] = flux_modes(S, varargin)
     metabolites = arrayfun(@(j) sprintf('M%d', j), (1:size(S, 1))', 'UniformOutput', false);
   end
   names = struct('reactions', {reactions}, 'metabolites', {metabolites});
-  opt = struct('threads', [], 'order', 'fewestpairs', 'progress', false, 'memory', 0, ...
+  opt = struct('threads', [], 'order', 'irreversiblefirst', 'progress', false, 'memory', 0, ...
                'leaf_size', 64, 'compress', true);
   if mod(numel(options), 2) ~= 0
     error('flux_modes: options come as name, value pairs');
@@ -161,14 +166,14 @@ function [E, names, info] = flux_modes(S, varargin)
   free = cols(setdiff(1:nc, pivots));
   rest = setdiff(1:nc, free);
   switch opt.order
-    case {'mostzeros', 'fewestpairs'}
+    case {'mostzeros', 'fewestpairs', 'irreversiblefirst'}
       % Most zeros in the null space rows first; ties by position.
       zeros_in = sum(X0(rest, :) == 0, 2)';
       [~, k] = sort(-zeros_in);
       rest = rest(k);
     case 'input'
     otherwise
-      error('flux_modes: order must be ''mostzeros'', ''fewestpairs'' or ''input''');
+      error('flux_modes: order must be ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
   end
   sequence = [free, rest] - 1;
   if opt.progress
@@ -191,7 +196,8 @@ function [E, names, info] = flux_modes(S, varargin)
     end
     V(i(k), :) = row;
   end
-  settings = [opt.leaf_size, strcmp(opt.order, 'fewestpairs'), logical(opt.progress), opt.memory];
+  dynamic = strcmp(opt.order, 'fewestpairs') + 2 * strcmp(opt.order, 'irreversiblefirst');
+  settings = [opt.leaf_size, dynamic, logical(opt.progress), opt.memory];
   try
     [E, dinfo] = enumerate_rays(X0, eye(d, 'int64'), sequence, rc, uint16(opt.threads), settings, V);
   catch err

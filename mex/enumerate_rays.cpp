@@ -110,7 +110,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   std::uint64_t budget = static_cast<std::uint64_t>(setting[3]);
   if (budget == 0) budget = host::physical_memory() / 10 * 9;
   host::set_thread_budget(threads);
-  const bits::dd_problem problem{a, m, n, x0, d, order, rev, setting[1] != 0,
+  const bits::dd_problem problem{a, m, n, x0, d, order, rev, setting[1] == 2 ? 2 : setting[1] != 0,
                                  static_cast<std::uint64_t>(setting[0]), budget,
                                  bits::best_simd_isa(), bits::dd_parallel_work,
                                  setting[2] != 0 ? print_step : nullptr, nullptr};
