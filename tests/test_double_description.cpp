@@ -172,6 +172,19 @@ TEST_P(DoubleDescription, ElementaryModesOfRandomNetworksAsByBruteForce) {
 
 INSTANTIATE_TEST_SUITE_P(Simd, DoubleDescription, testpaths::every_path());
 
+TEST(DoubleDescriptionLimits, RowValuesAreExactAndCoprime) {
+  // Columns of Y = A X divided by their gcd: (6, 14) -> (3, 7); 2^63, beyond
+  // int64 before the division, -> 1; (2^63, 1) does not fit.
+  const std::int64_t big = std::int64_t(1) << 62;
+  const std::vector<std::int64_t> A = {2, 6, 4, 8}, B = {big, 1, big, 0}, C = {big, big}, x = {1, 1};
+  std::vector<std::int64_t> y(2);
+  ASSERT_TRUE(bits::row_values(A.data(), 2, 2, x.data(), 1, y.data()));
+  EXPECT_EQ(y, (std::vector<std::int64_t>{3, 7}));
+  ASSERT_TRUE(bits::row_values(C.data(), 1, 2, x.data(), 1, y.data()));
+  EXPECT_EQ(y[0], 1);
+  EXPECT_FALSE(bits::row_values(B.data(), 2, 2, x.data(), 1, y.data()));
+}
+
 TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
   // The cycle network r1: -> A, r2: A -> B, r3: B ->, r4: A <-> B: a budget
   // for the initial rays only stops the first step that pairs rays.
