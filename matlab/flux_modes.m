@@ -38,8 +38,8 @@ function [E, names, info] = flux_modes(S, varargin)
 %   combined). Each mode is held as its d coordinates in the null space
 %   basis, not as its fluxes on every reaction. Candidate pairs are screened
 %   as they are found, never stored, so a step needs memory for its modes
-%   and the new ones only. The modes
-%   are expanded back to the original reactions at the end.
+%   and the new ones only. The modes are expanded back to the original
+%   reactions at the end.
 %
 %   Options (name, value)
 %     'threads'   OpenMP threads (default: the processor count)
