@@ -6,6 +6,11 @@
 # interface target TARGET that links it. The option OPTION (default ON)
 # turns the search off. Never on Windows: the MinGW-w64 cross build here has
 # none of these libraries.
+#
+# A library that is half there (a pkg-config file whose folders are gone, a
+# cached header or library since removed) must not fail the configure, as
+# an imported target with a missing include folder would: each answer is
+# checked on the disk, at every configure, before anything links it.
 function(bits_find_system_library)
   cmake_parse_arguments(ARG "" "NAME;OPTION;DOC;MODULE;HEADER;LIBRARY;TARGET;HAVE;DEBIAN" "" ${ARGN})
   set(${ARG_HAVE} OFF PARENT_SCOPE)
@@ -25,10 +30,28 @@ function(bits_find_system_library)
   endif()
   add_library(${ARG_TARGET} INTERFACE)
   if(${pc}_FOUND)
-    target_link_libraries(${ARG_TARGET} INTERFACE PkgConfig::${pc})
-    set(${ARG_HAVE} ON PARENT_SCOPE)
-    message(STATUS "${ARG_NAME}: ${ARG_MODULE} ${${pc}_VERSION} (pkg-config)")
-    return()
+    set(missing "")
+    foreach(path ${${pc}_INCLUDE_DIRS} ${${pc}_LINK_LIBRARIES})
+      if(IS_ABSOLUTE "${path}" AND NOT EXISTS "${path}")
+        list(APPEND missing ${path})
+      endif()
+    endforeach()
+    if(NOT missing)
+      target_link_libraries(${ARG_TARGET} INTERFACE PkgConfig::${pc})
+      set(${ARG_HAVE} ON PARENT_SCOPE)
+      message(STATUS "${ARG_NAME}: ${ARG_MODULE} ${${pc}_VERSION} (pkg-config)")
+      return()
+    endif()
+    string(REPLACE ";" ", " missing "${missing}")
+    message(STATUS "${ARG_NAME}: pkg-config's ${ARG_MODULE} names ${missing}, not there; "
+                   "looking for ${ARG_HEADER} and the library itself")
+  endif()
+  # Answers cached before the files went are looked for again.
+  if(BITS_${ARG_TARGET}_INCLUDE_DIR AND NOT EXISTS "${BITS_${ARG_TARGET}_INCLUDE_DIR}/${ARG_HEADER}")
+    unset(BITS_${ARG_TARGET}_INCLUDE_DIR CACHE)
+  endif()
+  if(BITS_${ARG_TARGET}_LIBRARY AND NOT EXISTS "${BITS_${ARG_TARGET}_LIBRARY}")
+    unset(BITS_${ARG_TARGET}_LIBRARY CACHE)
   endif()
   find_path(BITS_${ARG_TARGET}_INCLUDE_DIR ${ARG_HEADER})
   find_library(BITS_${ARG_TARGET}_LIBRARY ${ARG_LIBRARY})

@@ -4,6 +4,7 @@ function test_big_rays()
   % where they fit, and the errors. The ray sets of large cones are
   % checked against lrs by the command-line test (same kernels).
   if exist('big_rays') ~= 3
+    assert(isempty(getenv('BITS_FULL_TEST')), 'big_rays is not built, and the full test run needs it');
     printf('test_big_rays: skipped (big_rays is not built)\n');
     return;
   end

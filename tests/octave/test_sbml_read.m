@@ -4,6 +4,7 @@ function test_sbml_read()
   % sizes, reversible counts, classes and shapes of the results, and S
   % against the ids. Skipped when the plug-in or the files are absent.
   if exist('sbml_read') != 3
+    assert(isempty(getenv('BITS_FULL_TEST')), 'sbml_read is not built, and the full test run needs it');
     printf('test_sbml_read: skipped (sbml_read not built: no libsbml)\n');
     return;
   end
