@@ -429,6 +429,8 @@ int main(int argc, char** argv) {
 #endif
   if (!bits::read_polyhedron_file(text, &f, &error, any_size))
     die(where + (error.line ? ":" + std::to_string(error.line) : "") + ": " + error.message);
+  if (rank == 0)
+    for (const std::string& w : f.warnings) std::fprintf(stderr, "%s: %s: warning: %s\n", program, where.c_str(), w.c_str());
   if (f.v_representation)
     die(where + ": a V-representation; this program reads H-representations (rows b + a x >= 0)");
 

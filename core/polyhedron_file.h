@@ -16,8 +16,14 @@
 // Entries are integers or rationals p/q held as int64 numerators and
 // denominators; larger ones are refused, or, for a reader that takes
 // integers of any size, kept as their text only (`big`). Floating-point
-// entries or any other fault are refused with the line where they were found. Lines after `end` are
-// options of the other programs and are skipped (but for `linearity`).
+// entries or any other fault are refused with the line where they were found.
+//
+// lrs's options, before `begin` or after `end`: `linearity` and
+// `nonnegative` (every variable >= 0, as rows 0 e_i) are honoured. The
+// options that only steer lrs's search or what it prints (`printcobasis`,
+// `maxdepth`, `incidence`, ...) leave the polyhedron as it is: they are
+// skipped, each with a warning. Any other word where an option may stand is
+// refused by name, since it may change the answer (`project`, `voronoi`).
 #ifndef BITS_CORE_POLYHEDRON_FILE_H
 #define BITS_CORE_POLYHEDRON_FILE_H
 
@@ -39,6 +45,7 @@ struct polyhedron_file {
   std::vector<std::uint64_t> row_line;   // line where each row starts (1-based)
   std::vector<std::string> text;         // m x n, row-major: each entry as written
   bool big = false;                      // some entry is beyond int64 (its num 0, den 1)
+  std::vector<std::string> warnings;     // options skipped, as "line N: ..."
 };
 
 struct file_error {
@@ -112,6 +119,19 @@ inline std::vector<std::string> words_of(const std::string& line) {
   return w;
 }
 
+// lrs's options that change neither the polyhedron nor its rays: they bound
+// or steer lrs's search, or add to what it prints (and cddlib's likewise).
+inline bool output_only_option(const std::string& w) {
+  static const char* const names[] = {
+      "allbases", "bound", "cache", "debug", "digits", "dualperturb", "estimates", "geometric",
+      "incidence", "maxcobases", "maxdepth", "maxincidence", "maxoutput", "mindepth", "nondegenerate",
+      "printcobasis", "printslack", "seed", "startingcobasis", "subtreesize", "triangulation", "truncate",
+      "verbose", "volume", "adjacency", "input_adjacency", "input_incidence"};
+  for (const char* name : names)
+    if (w == name) return true;
+  return false;
+}
+
 }  // namespace detail
 
 // Reads `text`; on failure *err says why and where.
@@ -146,6 +166,22 @@ inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, 
     lin_line = line;
     return true;
   };
+  std::uint64_t nonnegative_line = 0;
+  // An option word at `line`: honoured, skipped with a warning, or refused
+  // (false, with `refusal` as the message).
+  auto read_option = [&](const std::vector<std::string>& w, std::uint64_t line, const std::string& refusal) {
+    if (w[0] == "linearity") return read_linearity(w, line);
+    if (w[0] == "nonnegative") {
+      nonnegative_line = line;
+      return true;
+    }
+    if (detail::output_only_option(w[0])) {
+      out->warnings.push_back("line " + std::to_string(line) + ": lrs's option '" + w[0] +
+                              "' only steers its search or output: skipped, every ray is given");
+      return true;
+    }
+    return fail(line, refusal);
+  };
 
   std::size_t at = 0;
   bool named = false;
@@ -157,8 +193,8 @@ inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, 
       out->v_representation = false;
     } else if (w[0] == "V-representation") {
       out->v_representation = true;
-    } else if (w[0] == "linearity") {
-      if (!read_linearity(w, at + 1)) return false;
+    } else if (w[0] == "linearity" || w[0] == "nonnegative" || detail::output_only_option(w[0])) {
+      if (!read_option(w, at + 1, "")) return false;
     } else if (!named) {
       out->name = lines[at].substr(lines[at].find_first_not_of(" \t"));
       while (!out->name.empty() && (out->name.back() == '\r' || out->name.back() == ' ')) out->name.pop_back();
@@ -254,13 +290,28 @@ inline bool read_polyhedron_file(const std::string& text, polyhedron_file* out, 
       ended = true;
       continue;
     }
-    if (w[0] == "linearity" && !read_linearity(w, at + 1)) return false;
+    if (!read_option(w, at + 1, "'" + w[0] + "' after 'end' is not an option this program follows")) return false;
   }
   if (!ended) return fail(at, "no 'end' line");
   out->linearity.assign(m, 0);
   for (std::uint64_t r : lin_rows) {
     if (r > m) return fail(lin_line, "linearity names row " + std::to_string(r) + " of " + std::to_string(m));
     out->linearity[r - 1] = 1;
+  }
+  if (nonnegative_line) {
+    if (out->v_representation) return fail(nonnegative_line, "'nonnegative' applies to an H-representation");
+    if (m + (n - 1) > most || (m + (n - 1)) * n > most)
+      return fail(nonnegative_line, "more rows or columns than this program reads");
+    for (std::uint64_t i = 1; i < n; ++i) {
+      out->row_line.push_back(nonnegative_line);
+      for (std::uint64_t c = 0; c < n; ++c) {
+        out->num.push_back(c == i ? 1 : 0);
+        out->den.push_back(1);
+        out->text.push_back(c == i ? "1" : "0");
+      }
+    }
+    out->linearity.resize(m + (n - 1), 0);
+    out->m = m + (n - 1);
   }
   return true;
 }

@@ -64,6 +64,10 @@ TEST(PolyhedronFile, FaultsNameTheirLine) {
       {"c\nlinearity 2 1\nbegin\n1 2 integer\n0 1\nend\n", 2, "'linearity' must be followed"},
       {"c\nlinearity 1 3\nbegin\n1 2 integer\n0 1\nend\n", 2, "linearity names row 3 of 1"},
       {"c\nbegin\n1 0 integer\nend\n", 3, "at least one column"},
+      // lrs's options that change the answer are refused by name.
+      {"c\nvoronoi\nbegin\n1 2 integer\n0 1\nend\n", 2, "'voronoi' is not expected before 'begin'"},
+      {head + "0 1\n0 2\nend\nproject 1\n", 8, "'project' after 'end' is not an option"},
+      {"c\nV-representation\nnonnegative\nbegin\n1 2 integer\n1 1\nend\n", 3, "applies to an H-representation"},
   };
   for (const auto& c : cases) {
     bits::polyhedron_file f;
@@ -72,6 +76,22 @@ TEST(PolyhedronFile, FaultsNameTheirLine) {
     EXPECT_EQ(e.line, c.line) << c.text << "\n" << e.message;
     EXPECT_NE(e.message.find(c.says), std::string::npos) << c.text << "\n" << e.message;
   }
+}
+
+TEST(PolyhedronFile, NonnegativeAddsRowsAndOutputOptionsWarn) {
+  // As lrslib's kq20_11.ine starts: a name, then the option.
+  const std::string text = "kq\nnonnegative\nH-representation\nbegin\n1 3 integer\n4 -1 -2\nend\nprintcobasis 5\n";
+  bits::polyhedron_file f;
+  bits::file_error e;
+  ASSERT_TRUE(bits::read_polyhedron_file(text, &f, &e)) << e.line << ": " << e.message;
+  EXPECT_EQ(f.name, "kq");
+  EXPECT_EQ(f.m, 3u);
+  EXPECT_EQ(f.num, (std::vector<std::int64_t>{4, -1, -2, 0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(f.text.size(), 9u);
+  EXPECT_EQ(f.linearity, (std::vector<std::uint8_t>{0, 0, 0}));
+  EXPECT_EQ(f.row_line, (std::vector<std::uint64_t>{6, 2, 2}));
+  ASSERT_EQ(f.warnings.size(), 1u);
+  EXPECT_NE(f.warnings[0].find("line 8: lrs's option 'printcobasis'"), std::string::npos) << f.warnings[0];
 }
 
 TEST(PolyhedronFile, EntriesOfAnySizeAreKeptAsText) {

@@ -1,6 +1,8 @@
 // The command-line program against lrs and cddlib on the same files, the
 // files it writes read back by them, and its MPI version under 1, 2 and 4
-// processes. Peers and mpirun that are not installed skip their part.
+// processes. Peers and mpirun that are not installed skip their part, but
+// in the full test run (BITS_FULL_TEST), which installs them all, where a
+// missing one fails the test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,7 +48,11 @@ int run(const std::string& command, std::string* out) {
 }
 
 bool have(const char* program) {
-  return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
+  const bool found = std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
+#ifdef BITS_FULL_TEST
+  if (!found) ADD_FAILURE() << program << " is not installed, and the full test run needs it";
+#endif
+  return found;
 }
 
 // The rows of a polyhedron file, each scaled to coprime integers, sorted,
@@ -222,6 +228,33 @@ TEST(BitsRaysProgram, BadInputEndsWithTheLine) {
   for (const std::string& f : {in, line, err}) std::remove(f.c_str());
 }
 
+// lrs's options in the file: `nonnegative` is honoured, as lrs does, and
+// an option of lrs's output only is skipped with a warning. Knapsack rows
+// b - a x >= 0 over x >= 0, as lrslib's kq20_11.ine has them.
+TEST(BitsRaysProgram, NonnegativeAgreesWithLrs) {
+  if (!have("lrs")) GTEST_SKIP() << "lrs not installed";
+  std::mt19937_64 rng(11);
+  std::string text = "kq7_9\nnonnegative\nH-representation\nbegin\n9 8 integer\n";
+  for (int r = 0; r < 9; ++r) {
+    text += std::to_string(20 + rng() % 30);
+    for (int c = 0; c < 7; ++c) text += " -" + std::to_string(1 + rng() % 9);
+    text += "\n";
+  }
+  text += "end\n";
+  const std::string theirs_in = write("kq.ine", text), ours_in = write("kq_ours.ine", text + "printcobasis 10\n");
+  const std::string err = temp_path("kq.err");
+  std::string ours, theirs;
+  ASSERT_EQ(std::system((program + " " + ours_in + " > " + err + ".out 2> " + err).c_str()), 0) << read_text(err);
+  ours = read_text(err + ".out");
+  EXPECT_NE(read_text(err).find(ours_in + ": warning: line 16: lrs's option 'printcobasis'"), std::string::npos)
+      << read_text(err);
+  ASSERT_EQ(run("lrs " + theirs_in, &theirs), 0);
+  const rows_t vertices = canonical(ours);
+  EXPECT_GT(vertices.size(), 8u);
+  EXPECT_EQ(vertices, canonical(theirs));
+  for (const std::string& f : {theirs_in, ours_in, err, err + ".out"}) std::remove(f.c_str());
+}
+
 #ifdef BITS_GMP
 ext_rays::row_set canonical_big(const std::string& text) {
   ext_rays::row_set rows;
@@ -286,6 +319,9 @@ TEST(BitsRaysProgram, IntegersOfAnySizeAgreeWithLrs) {
 
 TEST(BitsRaysProgram, MpiRunsWriteTheSameFileForAnyProcessCount) {
   const std::string mpi = BITS_RAYS_MPI;
+#ifdef BITS_FULL_TEST
+  ASSERT_FALSE(mpi.empty()) << "bits_rays_mpi was not built, and the full test run needs it";
+#endif
   if (mpi.empty() || !have("mpirun")) GTEST_SKIP() << "bits_rays_mpi or mpirun not built/installed";
   const std::string mpirun =
       "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1 "
