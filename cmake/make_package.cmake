@@ -1,5 +1,5 @@
 # cmake -DNAME=dir -DWORK_DIR=... -DARCHIVE=x.zip -DFILES="a|b" [-DOCTAVE_FILES="c|d"]
-#       -DHELP_DIR=matlab -DREADME=README.md -DLICENSE=LICENSE -P make_package.cmake
+#       -DHELP_DIR=matlab -DREADME=docs/plugins.md -DLICENSE=LICENSE -P make_package.cmake
 # Assembles NAME/ (plug-ins, help files, USAGE.md, LICENSE; the Octave
 # plug-ins and the help files again in NAME/octave/) and packs it as ARCHIVE.
 cmake_minimum_required(VERSION 3.20)
@@ -30,7 +30,7 @@ if(OCTAVE_FILES)
   copy_plugins("${OCTAVE_FILES}" ${dir}/octave)
 endif()
 
-# README.md from its usage heading up to the next heading of the same or a
+# The README page from its usage heading up to the next heading of the same or a
 # higher level (lines inside fenced code blocks are not headings). The text is
 # split into lines by hand, with the characters that CMake lists treat
 # specially kept aside.

@@ -1,6 +1,6 @@
 # The "package" target: one archive for users who do not build, with every
 # plug-in built here (<name>.mexa64 and, with the cross compiler, <name>.mexw64),
-# the help files of matlab/, the usage section of README.md and LICENSE, and
+# the help files of matlab/, the page on using the plug-ins (docs/plugins.md) and LICENSE, and
 # in a folder octave/ the Octave builds (<name>.mex) with the help files again:
 #   cmake --build build --target package   ->   build/bits_mex-<version>.zip
 # The target is defined once every plug-in has been added.
@@ -35,7 +35,7 @@ function(bits_add_package)
   add_custom_target(package
     COMMAND ${CMAKE_COMMAND} -DNAME=${name} -DWORK_DIR=${CMAKE_BINARY_DIR}/package
             -DARCHIVE=${CMAKE_BINARY_DIR}/${name}.zip "-DFILES=${files}" "-DOCTAVE_FILES=${octave_files}"
-            -DHELP_DIR=${PROJECT_SOURCE_DIR}/matlab -DREADME=${PROJECT_SOURCE_DIR}/README.md
+            -DHELP_DIR=${PROJECT_SOURCE_DIR}/matlab -DREADME=${PROJECT_SOURCE_DIR}/docs/plugins.md
             -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
             -P ${PROJECT_SOURCE_DIR}/cmake/make_package.cmake
     DEPENDS ${deps}
