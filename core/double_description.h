@@ -170,11 +170,15 @@ struct dd_problem {
   dd_progress_fn progress;            // null for none
   void* progress_context;
   const dd_partition* partition = nullptr;  // null: this process alone
+  // Raised (non-zero) by another thread to end the run early: the run
+  // polls it between steps and between the leaves it screens, so it ends
+  // within milliseconds, frees what it holds and reports `interrupted`.
+  const std::atomic<int>* stop = nullptr;
 };
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
 
-enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed };
+enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed, interrupted };
 
 struct dd_statistics {
   std::uint64_t steps = 0;           // rows added after the initial ones
@@ -342,8 +346,9 @@ struct screen_context {
   const std::uint32_t* T;           // transposed patterns (groups of 16), or null
   const scan_t* scan;
   std::atomic<std::uint64_t>* found;
-  std::atomic<int>* failed;
+  std::atomic<int>* failed;         // 1 out of memory, 3 stopped
   bool threaded;                    // worth more than one thread
+  const std::atomic<int>* stop;     // the run's stop flag, or null
 };
 
 // Inner rays that a thread keeps to try first (measured on a flux-mode
@@ -488,6 +493,10 @@ __attribute__((always_inline)) inline void screen_leaves(const screen_context<sc
 #endif
   for (std::int64_t li = 0; li < static_cast<std::int64_t>(c.n_leaves); ++li) {
     if (!t->ok || c.failed->load(std::memory_order_relaxed)) continue;
+    if (c.stop && c.stop->load(std::memory_order_relaxed)) {
+      c.failed->store(3);
+      continue;
+    }
     const std::uint64_t A = c.leaves[li];
     const std::uint64_t* and_a = tree + A * W;
     const std::uint64_t a0 = f.i_leaf[2 * A], a1 = f.i_leaf[2 * A + 1];
@@ -596,13 +605,14 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 // instruction set `isa`: the vector scans need a transposed copy of the
 // patterns, from the heap; without it the straightforward ones run.
 // Of the positive leaves, those whose number modulo `ranks` is `rank`.
-// *failure: 0, 1 out of memory, 2 more new rays than `fits`; *adjacent
-// counts the adjacent pairs, beyond `fits` too.
+// *failure: 0, 1 out of memory, 2 more new rays than `fits`, 3 stopped by
+// `stop`; *adjacent counts the adjacent pairs, beyond `fits` too.
 inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
                         std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
                         std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
-                        std::uint64_t rank, std::uint64_t ranks, dd_buffer<dd_pair>* out,
-                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
+                        std::uint64_t rank, std::uint64_t ranks, const std::atomic<int>* stop,
+                        dd_buffer<dd_pair>* out, std::uint64_t* candidates, std::uint64_t* adjacent,
+                        int* failure) {
   const std::uint64_t all = adj.ray.size;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
                                                W, all};
@@ -642,7 +652,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
     done = run_vector_path(isa, [&](auto path) {
       const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
       const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
-                                             n_leaves, Tl, &scan, &found, &failed, threaded};
+                                             n_leaves, Tl, &scan, &found, &failed, threaded, stop};
       screen_pairs(c, kind, out, candidates);
     });
   }
@@ -650,12 +660,13 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   if (!done) {
     const scalar_column_scan<std::uint64_t> scan{R, W};
     const screen_context<scalar_column_scan<std::uint64_t>> c{
-        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded};
+        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded,
+        stop};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
   *adjacent = found.load();
   if (failed.load())
-    *failure = 1;
+    *failure = failed.load() == 3 ? 3 : 1;
   else if (*adjacent > fits)
     *failure = 2;
 }
@@ -915,6 +926,10 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   for (std::uint64_t k = 0; k < steps; ++k) {
     const std::uint64_t step = k + 1;
     const std::uint64_t N = s.N;
+    if (pb.stop && pb.stop->load()) {
+      stats->failed_step = step;
+      return dd_status::interrupted;
+    }
     if (!sign.resize(N + 1)) return dd_status::out_of_memory;
 
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
@@ -982,13 +997,17 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       const dd_partition* part = pb.partition;
       const bool shared = part != nullptr && part->ranks > 1;
       detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa,
-                          pb.parallel_work, shared ? part->rank : 0, shared ? part->ranks : 1, &pairs,
-                          &candidates, &adjacent, &failure);
+                          pb.parallel_work, shared ? part->rank : 0, shared ? part->ranks : 1, pb.stop,
+                          &pairs, &candidates, &adjacent, &failure);
       if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
         stats->failed_step = step;
         return dd_status::exchange_failed;
       }
       if (failure == 0 && adjacent > fits) failure = 2;
+      if (failure == 3) {
+        stats->failed_step = step;
+        return dd_status::interrupted;
+      }
       if (failure) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes + adjacent * ray_bytes;
@@ -1146,6 +1165,10 @@ inline void describe_failure(dd_status status, const dd_statistics& stats, std::
     case dd_status::out_of_memory:
       std::snprintf(out, size, "Step %llu of %llu ran out of memory (it needs %.2f GB, %llu bytes)", step,
                     steps, needed / 1e9, needed);
+      break;
+    case dd_status::interrupted:
+      std::snprintf(out, size, "Interrupted by Ctrl-C in step %llu of %llu; the run stopped and freed its memory",
+                    step, steps);
       break;
   }
 }

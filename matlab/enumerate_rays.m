@@ -83,6 +83,9 @@
 %     Step s of t needs ... GB (... bytes) for its rays and pattern trees, more than the memory budget of ... GB . . .
 %     Step s of t ran out of memory (it needs ... GB, ... bytes) . . .
 %     Step s of t makes more than 2^32 - 1 rays . . .
+%     Interrupted by Ctrl-C in step s of t; the run stopped and freed its memory . . .
+%   Ctrl-C stops a run within a few tens of milliseconds (the run works on
+%   a thread of its own; the calling thread prints and watches for Ctrl-C).
 %
 %   Example
 %     A = int64([1 1 0; 1 -1 0; 1 0 1; 1 0 -1]);   % the cone over a square

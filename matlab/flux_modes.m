@@ -40,6 +40,8 @@ function [E, names, info] = flux_modes(S, varargin)
 %   as they are found, never stored, so a step needs memory for its modes
 %   and the new ones only. The modes are expanded back to the original
 %   reactions at the end.
+%   Ctrl-C stops a running call within a fraction of a second, with an
+%   error, its memory freed.
 %
 %   Options (name, value)
 %     'threads'   OpenMP threads (default: the processor count)

@@ -6,23 +6,39 @@
 // initial rays X0, or, with reversible rows, its support-minimal vectors
 // (elementary flux modes). Candidate pairs are screened as they are found,
 // never stored; OpenMP threads share each step's pairs. Every argument is
-// checked before anything is allocated; the run itself calls the host only
-// between steps, on the calling thread, to print progress.
+// checked before anything is allocated. The run goes to a thread of its
+// own (mex/host_interrupt.h) while the calling thread prints its progress
+// and watches for Ctrl-C, which stops it within milliseconds: its memory
+// freed, the call ends with an error.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "mex/host_args.h"
+#include "mex/host_interrupt.h"
 #include "core/double_description.h"
 
 
 namespace {
 
-void print_step(void*, const bits::dd_step_report& r) {
+// On the run's thread: the line goes to the calling thread to print.
+void print_step(void* run, const bits::dd_step_report& r) {
   char line[400];
   bits::describe_step(r, line, sizeof line);
-  mexPrintf("%s", line);
+  host::post(static_cast<host::interruptible_run*>(run), line);
+}
+
+struct dd_job {
+  bits::dd_problem problem;
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  bits::dd_status status = bits::dd_status::ok;
+};
+
+void run_dd_job(void* context) {
+  dd_job* job = static_cast<dd_job*>(context);
+  job->status = bits::run_double_description(job->problem, &job->result, &job->stats);
 }
 
 // Row numbers of `sequence` (uint32 or double), checked to be a permutation
@@ -110,15 +126,30 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   std::uint64_t budget = static_cast<std::uint64_t>(setting[3]);
   if (budget == 0) budget = host::physical_memory() / 10 * 9;
   host::set_thread_budget(threads);
-  const bits::dd_problem problem{a, m, n, x0, d, order, rev, setting[1] == 2 ? 2 : setting[1] != 0,
-                                 static_cast<std::uint64_t>(setting[0]), budget,
-                                 bits::best_simd_isa(), bits::dd_parallel_work,
-                                 setting[2] != 0 ? print_step : nullptr, nullptr};
+  // The run's thread and its hand-over live in this scope alone, so that
+  // nothing of theirs is held when the call ends with an error.
+  bits::dd_status status;
   bits::dd_result result;
   bits::dd_statistics stats;
-  const bits::dd_status status = bits::run_double_description(problem, &result, &stats);
+  {
+    host::interruptible_run run;
+    dd_job job{};
+    job.problem = {a, m, n, x0, d, order, rev, setting[1] == 2 ? 2 : setting[1] != 0,
+                   static_cast<std::uint64_t>(setting[0]), budget, bits::best_simd_isa(), bits::dd_parallel_work,
+                   setting[2] != 0 ? print_step : nullptr, &run, nullptr, &run.stop};
+    run.job = run_dd_job;
+    run.context = &job;
+#ifdef _OPENMP
+    run.threads = static_cast<unsigned>(omp_get_max_threads());
+#endif
+    host::run_interruptibly(&run);
+    status = job.status;
+    result = job.result;
+    stats = job.stats;
+  }
 
   if (status != bits::dd_status::ok) {
+    std::free(result.X);
     char message[400];
     bits::describe_failure(status, stats, budget, message, sizeof message - 8);
     std::strcat(message, " . . .");

@@ -4,8 +4,11 @@
 // the stand-in host. Messages and the order of
 // the checks, small results, and what does not fit.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <numeric>
+#include <random>
+#include <thread>
 #include <vector>
 
 #include "tests/plugin_harness.h"
@@ -275,6 +278,42 @@ TEST_F(EnumerateRays, RaysProgressAndChecksInOrder) {
   EXPECT_TRUE(stopped.failed);
   EXPECT_EQ(stopped.message.rfind("Step 1 of 1 needs ", 0), 0u) << stopped.message;
   EXPECT_NE(stopped.message.find("more than the memory budget of 0.00 GB . . ."), std::string::npos) << stopped.message;
+}
+
+// Ctrl-C during a run: the orthant of R^16 cut by 60 random rows, whose
+// run takes half a minute on one thread, is stopped 200 ms in. The call
+// ends with the error, leaving nothing behind (the fixture checks), the
+// host's flag is cleared, and the next call runs to its end.
+TEST_F(EnumerateRays, CtrlCStopsARunningCallAndTheNextOneWorks) {
+  const std::size_t n = 16, k = 60, m = n + k;
+  std::vector<std::int64_t> a(m * n, 0), x0(n * n, 0);
+  std::mt19937_64 rng(16);
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = 0; c < n; ++c) a[r + m * c] = r < n ? (r == c) : static_cast<std::int64_t>(rng() % 6) - 1;
+  for (std::size_t c = 0; c < n; ++c) x0[c + n * c] = 1;
+  std::vector<double> order(m);
+  std::iota(order.begin(), order.end(), 0.0);
+  array_ptr A = i64(m, n, a), X0 = i64(n, n, x0), sequence = f64(1, m, order);
+  array_ptr no = make(mxLOGICAL_CLASS, {1, m}, std::vector<std::uint8_t>(m, 0));
+  array_ptr one = u16_scalar(1), settings = f64(1, 1, {64});
+  std::thread user([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    utSetInterruptPending(true);
+  });
+  const auto o = call(1, A.get(), X0.get(), sequence.get(), no.get(), one.get(), settings.get());
+  user.join();
+  EXPECT_TRUE(o.failed);
+  EXPECT_EQ(o.message.rfind("Interrupted by Ctrl-C in step ", 0), 0u) << o.message;
+  EXPECT_NE(o.message.find("; the run stopped and freed its memory . . ."), std::string::npos) << o.message;
+  EXPECT_FALSE(utIsInterruptPending());
+  // The cone over a square, as above.
+  array_ptr square = i64(4, 3, {1, 1, 1, 1, 1, -1, 0, 0, 0, 0, 1, -1});
+  array_ptr square_x0 = i64(3, 3, {1, 1, -1, 1, -1, -1, 0, 0, 1});
+  array_ptr four = f64(1, 4, {0, 1, 2, 3});
+  array_ptr no4 = make(mxLOGICAL_CLASS, {1, 4}, std::vector<std::uint8_t>{0, 0, 0, 0});
+  const auto next = call(1, square.get(), square_x0.get(), four.get(), no4.get(), one.get(), settings.get());
+  ASSERT_FALSE(next.failed) << next.message;
+  EXPECT_EQ(mxGetN(next.out()), 4u);
 }
 
 }  // namespace

@@ -57,4 +57,11 @@ BITS_HOST_API call_result call(plugin* p, int nlhs, const std::vector<const mxAr
 
 }  // namespace standin
 
+// MATLAB's interrupt flag, as its libut has it: a test presses Ctrl-C with
+// utSetInterruptPending(true); the host clears the flag when the call ends.
+extern "C" {
+BITS_HOST_API bool utIsInterruptPending(void);
+BITS_HOST_API bool utSetInterruptPending(bool pending);
+}
+
 #endif

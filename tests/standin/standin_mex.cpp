@@ -1,5 +1,6 @@
 // libmex of the stand-in host: errors, exit handlers, and the host's side of
 // a call (load, call, unwind, reclaim, unload).
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -24,6 +25,7 @@ struct plugin {
 
 namespace {
 plugin* calling = nullptr;  // the plug-in whose mexFunction is running
+std::atomic<bool> interrupt{false};  // Ctrl-C pressed and not yet handled
 
 void* open_library(const std::string& path, std::string* error) {
 #if defined(_WIN32)
@@ -94,12 +96,14 @@ call_result call(plugin* p, int nlhs, const std::vector<const mxArray*>& inputs)
         internal::host_fail("One or more output arguments not assigned during call.");
   } catch (const internal::host_error& e) {
     calling = nullptr;
+    interrupt.store(false);  // the host has answered Ctrl-C by ending the call
     internal::end_call({});
     result.failed = true;
     result.message = e.what();
     return result;
   }
   calling = nullptr;
+  interrupt.store(false);
   std::vector<mxArray*> kept;
   for (int k = 0; k < nlhs; ++k) kept.push_back(plhs[k]);
   // With no output requested, an assigned first slot would become ans.
@@ -127,6 +131,12 @@ int mexPrintf(const char* format, ...) {
   standin::printed_text() += buffer;
   return n;
 }
+
+// MATLAB's interrupt flag (libut): set by Ctrl-C, cleared by the host once
+// the call that was running has ended. Plug-ins look it up at run time;
+// tests set it to press Ctrl-C.
+bool utIsInterruptPending(void) { return standin::interrupt.load(); }
+bool utSetInterruptPending(bool pending) { return standin::interrupt.exchange(pending); }
 
 int mexAtExit(void (*exit_function)(void)) {
   if (standin::calling) standin::calling->at_exit.assign(1, exit_function);  // one handler per plug-in
