@@ -54,7 +54,7 @@
 %     The cone is not pointed: it contains a line (rank of [A; B] is r,
 %       not n) . . .
 %     the run's messages, as for ENUMERATE_RAYS (memory budget, more than
-%       2^32 - 1 rays)
+%       2^32 - 1 rays, Ctrl-C: Ctrl-C stops a run as it stops ENUMERATE_RAYS)
 %
 %   Built for Linux where GMP is found (Debian: libgmp-dev); the .mexa64
 %   needs libgmp.so.10. Not in the Windows build.

@@ -5,10 +5,11 @@
 // integer-valued double matrices, or as cell arrays of decimal integers and
 // fractions p/q; rays returned as int64 when every entry fits, else as a cell
 // array of decimal strings, and as doubles scaled to unit maximum norm. Every
-// argument is checked and every text entry read before the run; the run
-// calls the host only between steps, on the calling thread, to print
-// progress, and every object of GMP is gone before the host is called to
-// fail or to make the results.
+// argument is checked before the run. The run (reading the text entries
+// too) goes to a thread of its own (mex/host_interrupt.h) while the calling
+// thread prints its progress and watches for Ctrl-C, which stops it; every
+// object of GMP is gone before the host is called to fail or to make the
+// results.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "mex/host_args.h"
+#include "mex/host_interrupt.h"
 #include "core/big_rays.h"
 
 
@@ -71,10 +73,11 @@ struct outcome {
   std::uint64_t count = 0, limbs = 0, d = 0;
 };
 
-void print_step(void*, const bits::dd_step_report& r) {
+// On the run's thread: the line goes to the calling thread to print.
+void print_step(void* run, const bits::dd_step_report& r) {
   char line[400];
   bits::describe_step(r, line, sizeof line);
-  mexPrintf("%s", line);
+  host::post(static_cast<host::interruptible_run*>(run), line);
 }
 
 // The rows of `a` as coprime integers, row-major; false (and *row, *col)
@@ -117,7 +120,8 @@ bool read_rows(const rows_arg& a, std::vector<bits::big_int>* out, std::uint64_t
   return ok;
 }
 
-void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint64_t budget, outcome* o) {
+void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint64_t budget,
+         host::interruptible_run* progress, outcome* o) {
   std::vector<bits::big_int> a, b;
   if (!read_rows(A, &a, &o->row, &o->col)) {
     o->error = 1;
@@ -144,7 +148,7 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
   const bits::dd_problem problem{nullptr, start.m, start.n, nullptr, start.d, start.sequence.data(), nullptr,
                                  code == 3, static_cast<std::uint64_t>(setting[0]), budget,
                                  bits::best_simd_isa(), bits::dd_parallel_work,
-                                 setting[2] != 0 ? print_step : nullptr, nullptr};
+                                 setting[2] != 0 ? print_step : nullptr, progress, nullptr, &progress->stop};
   bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1,
                           std::uint64_t(1) << 20, 0, {}};
   bits::dd_result result;
@@ -234,7 +238,26 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
 
   host::set_thread_budget(threads);
   outcome o;
-  run(A, B, setting, budget, &o);
+  {
+    struct job_t {
+      const rows_arg *A, *B;
+      const double* setting;
+      std::uint64_t budget;
+      host::interruptible_run* run;
+      outcome* o;
+    };
+    host::interruptible_run r;
+    job_t job{&A, &B, setting, budget, &r, &o};
+    r.job = [](void* c) {
+      const job_t* j = static_cast<const job_t*>(c);
+      run(*j->A, *j->B, j->setting, j->budget, j->run, j->o);
+    };
+    r.context = &job;
+#ifdef _OPENMP
+    r.threads = static_cast<unsigned>(omp_get_max_threads());
+#endif
+    host::run_interruptibly(&r);
+  }
 
   char message[400];
   switch (o.error) {
