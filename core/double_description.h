@@ -174,6 +174,10 @@ struct dd_problem {
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
 
+// Dropped rays stay in their slots until they are this fraction (1 / share)
+// of the slots; then the rays are moved down over them.
+constexpr std::uint64_t dd_compact_share = 4;
+
 enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed };
 
 struct dd_statistics {
@@ -226,7 +230,11 @@ inline std::uint64_t union_bits(const std::uint64_t* u, const std::uint64_t* v, 
 }
 
 // The forest of one step: trees over the positive, negative and zero rays,
-// their patterns in position order, and which ray each position holds.
+// their patterns in position order, and which ray each position holds. The
+// screening pairs the first two trees; the adjacency walk runs over all
+// three, which together hold every ray. Its buffers (and the scratch of
+// the build) are kept from step to step and only grow, so that a step
+// neither allocates nor maps fresh memory once the run has reached its size.
 struct dd_forest {
   dd_buffer<std::uint64_t> G;       // W x N patterns, position order
   dd_buffer<std::uint32_t> ray;     // position -> ray
@@ -236,24 +244,22 @@ struct dd_forest {
   std::uint64_t nodes = 0;
   std::uint64_t pos_nodes = 0, neg_first = 0, neg_end = 0;  // node ranges of the first two trees
   std::uint64_t n_pos = 0, n_neg = 0;
-
-  void release() {
-    G.release();
-    ray.release();
-    R_tree.release();
-    i_node.release();
-    i_leaf.release();
-  }
+  // Scratch of the build.
+  dd_buffer<std::uint64_t> raw;  // patterns grouped, before the trees order them
+  dd_buffer<std::uint32_t> raw_ray;
+  dd_buffer<std::uint32_t> bit_counts;
+  dd_buffer<std::uint64_t> spare, order, first_pos, last_pos;
+  dd_buffer<std::uint32_t> skip;
+  dd_buffer<std::uint8_t> lists;
 };
 
-// Bytes per ray that a step's trees and scratch take, for the budget: two
-// forests (the positive and negative trees, and one tree over all rays),
-// each with its patterns, build scratch and up to three nodes per ray, the
-// two transposed copies the vector scans read, and the ray's sign, group
-// and position.
+// Bytes per ray that the forest kept across steps and a step's scratch
+// take, for the budget: the forest with its patterns, build scratch and up
+// to three nodes per ray, the transposed copy the vector scans read, and
+// the ray's sign, group, and flag of a dropped ray.
 inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
   const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
-  return 2 * forest + 2 * 8 * W + 1 + 1 + 4;
+  return forest + 8 * W + 1 + 1 + 1;
 }
 
 // Builds a forest of up to three trees over the rays of groups 0, 1 and 2
@@ -267,27 +273,22 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
   const std::uint64_t N = count[0] + count[1] + count[2];
   f->n_pos = count[0];
   f->n_neg = count[1];
-  dd_buffer<std::uint64_t> raw;  // patterns grouped, before the trees order them
-  dd_buffer<std::uint32_t> raw_ray;
-  if (!raw.resize(W * N) || !raw_ray.resize(N) || !f->G.resize(W * N) || !f->ray.resize(N)) return false;
+  if (!f->raw.resize(W * N) || !f->raw_ray.resize(N) || !f->G.resize(W * N) || !f->ray.resize(N))
+    return false;
   std::uint64_t at[4] = {0, count[0], count[0] + count[1], N};
   for (std::uint64_t i = 0; i < s.N; ++i) {
     const int g = group_of ? group_of[i] : 0;
     if (g > 2) continue;
     const std::uint64_t p = at[g]++;
-    raw_ray.data[p] = static_cast<std::uint32_t>(i);
-    std::memcpy(raw.data + p * W, s.P.data + i * W, W * sizeof(std::uint64_t));
+    f->raw_ray.data[p] = static_cast<std::uint32_t>(i);
+    std::memcpy(f->raw.data + p * W, s.P.data + i * W, W * sizeof(std::uint64_t));
   }
   std::uint64_t biggest = std::max(count[0], std::max(count[1], count[2]));
   const std::uint64_t cap = pattern_tree_max_nodes(N);
-  dd_buffer<std::uint32_t> bit_counts;
-  dd_buffer<std::uint64_t> spare, order, first_pos, last_pos;
-  dd_buffer<std::uint32_t> skip;
-  dd_buffer<std::uint8_t> lists;
   const std::uint64_t group_cap = pattern_tree_max_nodes(biggest);
-  if (!bit_counts.resize(32 * (M > 0 ? M : 1)) || !spare.resize(biggest + 1) ||
-      !order.resize(biggest + 1) || !first_pos.resize(group_cap + 1) ||
-      !last_pos.resize(group_cap + 1) || !skip.resize(group_cap + 1) || !lists.resize(group_cap + 1) ||
+  if (!f->bit_counts.resize(32 * (M > 0 ? M : 1)) || !f->spare.resize(biggest + 1) ||
+      !f->order.resize(biggest + 1) || !f->first_pos.resize(group_cap + 1) ||
+      !f->last_pos.resize(group_cap + 1) || !f->skip.resize(group_cap + 1) || !f->lists.resize(group_cap + 1) ||
       !f->R_tree.resize(M * cap + 1) || !f->i_node.resize(cap + 1) || !f->i_leaf.resize(2 * cap + 2))
     return false;
   f->nodes = 0;
@@ -296,9 +297,10 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
     const std::uint64_t c = count[g];
     if (g == 1) f->neg_first = f->nodes;
     if (c > 0) {
-      const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(raw.data + start * W);
-      pattern_tree_shape shape{order.data, first_pos.data, last_pos.data, skip.data, lists.data, 0, true};
-      build_pattern_tree(R, M, c, leaf_size, bit_counts.data, spare.data, &shape);
+      const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data + start * W);
+      pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data,
+                               0, true};
+      build_pattern_tree(R, M, c, leaf_size, f->bit_counts.data, f->spare.data, &shape);
       const std::uint64_t base = f->nodes;
       write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base,
                          f->i_leaf.data + 2 * base);
@@ -311,8 +313,8 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
       }
       f->nodes += shape.nodes;
       for (std::uint64_t p = 0; p < c; ++p) {
-        f->ray.data[start + p] = raw_ray.data[start + order.data[p]];
-        std::memcpy(f->G.data + (start + p) * W, raw.data + (start + order.data[p]) * W,
+        f->ray.data[start + p] = f->raw_ray.data[start + f->order.data[p]];
+        std::memcpy(f->G.data + (start + p) * W, f->raw.data + (start + f->order.data[p]) * W,
                     W * sizeof(std::uint64_t));
       }
     }
@@ -330,9 +332,7 @@ inline bool pair_less(const dd_pair& a, const dd_pair& b) {
 // What every thread of a step's screening reads.
 template <typename scan_t>
 struct screen_context {
-  const dd_forest* f;               // the trees of the positive and negative rays
-  const dd_forest* adj;             // one tree over all rays, for the adjacency walk
-  const std::uint32_t* adj_of_ray;  // position of each ray in adj
+  const dd_forest* f;               // the trees: positive, negative and zero rays
   std::uint64_t W;
   const std::uint64_t* plus;
   std::uint64_t limit;
@@ -418,7 +418,7 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) inline std::uint32_t pair_lan
 template <typename scan_t>
 inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::uint64_t p,
                        std::uint64_t q) {
-  const dd_forest& f = *c.adj;
+  const dd_forest& f = *c.f;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
                                                c.W, f.ray.size};
   const packed_pattern_matrix<std::uint64_t> Tr{
@@ -447,10 +447,9 @@ inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::u
     }
     return;
   }
-  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
   std::uint64_t found = UINT64_MAX;
   const witness_scan<scan_t> scan{*c.scan, R, &found};
-  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, W, f.nodes, f.i_leaf.data,
+  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(p, q, Tr, R, W, f.nodes, f.i_leaf.data,
                                                      f.i_node.data,
                                                      walk_scratch<std::uint64_t>{t->mask, t->stack}, scan)) {
     const int n = t->witnesses < witness_slots ? t->witnesses : witness_slots - 1;
@@ -592,21 +591,28 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
   *candidates = screened;
 }
 
+// Scratch of the screening kept from step to step: the positive leaves and
+// the transposed copy of the forest's patterns.
+struct dd_screen_scratch {
+  dd_buffer<std::uint32_t> leaves;
+  dd_buffer<std::uint32_t> transposed;
+};
+
 // The screening of one step with the adjacency scan and pair test of
 // instruction set `isa`: the vector scans need a transposed copy of the
-// patterns, from the heap; without it the straightforward ones run.
-// Of the positive leaves, those whose number modulo `ranks` is `rank`.
-// *failure: 0, 1 out of memory, 2 more new rays than `fits`; *adjacent
-// counts the adjacent pairs, beyond `fits` too.
-inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
-                        std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
+// patterns (one copy serves both: the forest holds every ray); without it
+// the straightforward ones run. Of the positive leaves, those whose number
+// modulo `ranks` is `rank`. *failure: 0, 1 out of memory, 2 more new rays
+// than `fits`; *adjacent counts the adjacent pairs, beyond `fits` too.
+inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
                         std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
-                        std::uint64_t rank, std::uint64_t ranks, dd_buffer<dd_pair>* out,
-                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
-  const std::uint64_t all = adj.ray.size;
-  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
+                        std::uint64_t rank, std::uint64_t ranks, dd_screen_scratch* scratch,
+                        dd_buffer<dd_pair>* out, std::uint64_t* candidates, std::uint64_t* adjacent,
+                        int* failure) {
+  const std::uint64_t all = f.ray.size;
+  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
                                                W, all};
-  dd_buffer<std::uint32_t> leaves;
+  dd_buffer<std::uint32_t>& leaves = scratch->leaves;
   std::uint64_t n_leaves = 0;
   if (!leaves.resize(f.pos_nodes + 1)) {
     *failure = 1;
@@ -622,27 +628,19 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   const bool threaded = static_cast<double>(f.n_pos) * static_cast<double>(f.n_neg) >= parallel_work;
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = 2 * W;
-  const std::uint64_t pairs_of = f.ray.size;
-  dd_buffer<std::uint32_t> scratch, lanes;
   const int kind = candidate_pairs_path(isa) == simd_isa::avx512 ? 2 : 1;
   if (isa != simd_isa::scalar && all >= vector_group_width && transposed_copy_fits(elements, all) &&
-      scratch.resize(transposed_scratch_size(elements, all)) &&
-      (kind != 2 || lanes.resize(transposed_scratch_size(elements, pairs_of)))) {
-    std::uint32_t* Tc = transposed_scratch_start(scratch.data);
-    std::uint32_t* Tl = kind == 2 ? transposed_scratch_start(lanes.data) : nullptr;
-    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(adj.G.data);
-    const auto* L = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
+      scratch->transposed.resize(transposed_scratch_size(elements, all))) {
+    std::uint32_t* T = transposed_scratch_start(scratch->transposed.data);
+    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
 #ifdef _OPENMP
 #pragma omp parallel if (all >= parallel_work / 16)
 #endif
-    {
-      detail::transpose_columns(S, elements, all, Tc);
-      if (Tl) detail::transpose_columns(L, elements, pairs_of, Tl);
-    }
+    detail::transpose_columns(S, elements, all, T);
     done = run_vector_path(isa, [&](auto path) {
-      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
-      const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
-                                             n_leaves, Tl, &scan, &found, &failed, threaded};
+      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, T, elements};
+      const screen_context<decltype(scan)> c{&f, W, plus, limit, fits, leaves.data, n_leaves,
+                                             kind == 2 ? T : nullptr, &scan, &found, &failed, threaded};
       screen_pairs(c, kind, out, candidates);
     });
   }
@@ -650,7 +648,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   if (!done) {
     const scalar_column_scan<std::uint64_t> scan{R, W};
     const screen_context<scalar_column_scan<std::uint64_t>> c{
-        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded};
+        &f, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
   *adjacent = found.load();
@@ -912,13 +910,54 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
 
   const std::uint64_t steps = m - d;
   stats->steps = steps;
+  // Kept from step to step: the forest and the screening's scratch (sized
+  // for `workspace_rays` rays, the most any step has had), the signs,
+  // groups and pairs. The rays stay where they are: a dropped ray is only
+  // flagged, and new rays go after the last one; the rays are moved down
+  // over the dropped ones when those pass a share of the slots (and when
+  // the slots would otherwise run past 2^32 - 1). Dropped rays keep their
+  // place in the order, so the order of the rays that are left is the one
+  // a compaction at every step would give.
+  detail::dd_forest forest;
+  detail::dd_screen_scratch screen;
+  dd_buffer<dd_pair> pairs;
+  dd_buffer<std::int8_t> group;
+  dd_buffer<std::uint8_t> dropped;  // per slot, 1 when the ray was dropped
+  std::uint64_t n_dropped = 0, workspace_rays = 0, slots_held = s.N;
+  if (!dropped.resize(s.N + 1)) return dd_status::out_of_memory;
+  std::memset(dropped.data, 0, s.N);
+  const std::uint64_t max_slots = (std::uint64_t(1) << 32) - 1;
+  auto held_bytes = [&](std::uint64_t slots) {
+    return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W);
+  };
+  auto compact = [&] {
+    std::uint64_t c = 0;
+    for (std::uint64_t j = 0; j < s.N; ++j) {
+      if (dropped.data[j]) continue;
+      if (c != j) {
+        std::memcpy(s.X.data + c * w, s.X.data + j * w, w * 8);
+        std::memcpy(s.P.data + c * W, s.P.data + j * W, W * 8);
+      }
+      ++c;
+    }
+    std::memset(dropped.data, 0, c);
+    s.N = c;
+    n_dropped = 0;
+  };
   for (std::uint64_t k = 0; k < steps; ++k) {
     const std::uint64_t step = k + 1;
-    const std::uint64_t N = s.N;
-    if (!sign.resize(N + 1)) return dd_status::out_of_memory;
+    std::uint64_t N = s.N;  // slots, dropped rays included
+    if (!sign.resize(N + 1) || !group.resize(N + 1)) return dd_status::out_of_memory;
 
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
       store.signs(r, s.X.data, N, out, n_pos, n_neg);
+      if (n_dropped == 0) return;
+      for (std::uint64_t j = 0; j < N; ++j)
+        if (dropped.data[j]) {
+          *n_pos -= out[j] > 0;
+          *n_neg -= out[j] < 0;
+          out[j] = 0;
+        }
     };
 
     // The row: the next of the sequence, or the one with the fewest pairs.
@@ -944,46 +983,48 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       r = pb.sequence[d + k];
     }
     row_signs(r, sign.data, &n_pos, &n_neg);
+    // So many new rays could run the slots past 2^32 - 1: the dropped rays
+    // go first, so that only the rays themselves count against that limit.
+    if (n_dropped > 0 && static_cast<double>(N) + static_cast<double>(n_pos) * static_cast<double>(n_neg) >
+                             static_cast<double>(max_slots)) {
+      compact();
+      N = s.N;
+      row_signs(r, sign.data, &n_pos, &n_neg);
+    }
+    const std::uint64_t live = N - n_dropped;
     done.data[r] = 1;
     const bool rev = is_rev(r);
     const std::uint64_t processed = d + k;  // rows added before this one
     const std::uint64_t limit = processed + 2 >= d ? processed + 2 - d : 0;
 
-    dd_buffer<dd_pair> pairs;
-    detail::dd_forest forest, adj;
-    dd_buffer<std::uint32_t> adj_of_ray;
+    pairs.size = 0;
     std::uint64_t candidates = 0;
-    const std::uint64_t kept = rev ? N : N - n_neg;
     if (n_pos > 0 && n_neg > 0) {
-      const std::uint64_t step_bytes = N * (ray_bytes + detail::forest_bytes_per_ray(W));
+      workspace_rays = std::max(workspace_rays, N);
+      const std::uint64_t step_bytes = held_bytes(N);
       if (over(step_bytes)) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
         return dd_status::over_budget;
       }
       note(step_bytes);
-      dd_buffer<std::int8_t> group;
-      if (!group.resize(N + 1)) return dd_status::out_of_memory;
-      for (std::uint64_t j = 0; j < N; ++j) group.data[j] = sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 3);
-      if (!detail::build_forest(s, group.data, pb.leaf_size, &forest) ||
-          !detail::build_forest(s, nullptr, pb.leaf_size, &adj) || !adj_of_ray.resize(N + 1)) {
+      for (std::uint64_t j = 0; j < N; ++j)
+        group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 2));
+      if (!detail::build_forest(s, group.data, pb.leaf_size, &forest)) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
         return dd_status::out_of_memory;
       }
-      group.release();
-      for (std::uint64_t p = 0; p < N; ++p) adj_of_ray.data[adj.ray.data[p]] = static_cast<std::uint32_t>(p);
       // New rays that fit the budget beside the rays and the forest.
       std::uint64_t fits = UINT64_MAX;
       if (pb.max_bytes != 0) fits = (pb.max_bytes - step_bytes) / ray_bytes;
-      if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
+      if (N + fits > max_slots) fits = max_slots - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
       const dd_partition* part = pb.partition;
       const bool shared = part != nullptr && part->ranks > 1;
-      detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa,
-                          pb.parallel_work, shared ? part->rank : 0, shared ? part->ranks : 1, &pairs,
-                          &candidates, &adjacent, &failure);
+      detail::screen_step(forest, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work, shared ? part->rank : 0,
+                          shared ? part->ranks : 1, &screen, &pairs, &candidates, &adjacent, &failure);
       if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
         stats->failed_step = step;
         return dd_status::exchange_failed;
@@ -992,7 +1033,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       if (failure) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes + adjacent * ray_bytes;
-        if (failure == 2 && N + fits >= (std::uint64_t(1) << 32) - 1) return dd_status::too_many_rays;
+        if (failure == 2 && N + fits >= max_slots) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
       std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
@@ -1003,20 +1044,21 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     stats->adjacent += K;
     if (candidates > stats->largest) stats->largest = candidates;
 
-    // New rays at the end of X, then the kept rays moved down before them.
+    // New rays after the last slot.
     const std::uint64_t total = N + K;
-    const std::uint64_t need = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+    const std::uint64_t need = held_bytes(total);
     if (over(need)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::over_budget;
     }
     note(need);
-    if (!s.X.resize(w * total) || !s.P.resize(W * total)) {
+    if (!s.X.resize(w * total) || !s.P.resize(W * total) || !dropped.resize(total + 1)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::out_of_memory;
     }
+    slots_held = std::max(slots_held, total);
     bool overflow = false;
     if (K > 0) {
       std::uint64_t* P = s.P.data;
@@ -1027,7 +1069,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         const std::uint64_t w0 = w;
         w = store.words();
         ray_bytes = 8 * (w + W);
-        const std::uint64_t wider = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+        const std::uint64_t wider = held_bytes(total);
         const bool fits = !over(wider);
         if (!fits || !s.X.resize(w * total)) {
           stats->failed_step = step;
@@ -1043,38 +1085,28 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
 #endif
       for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i)
         for (std::uint64_t k2 = 0; k2 < W; ++k2) P[(N + i) * W + k2] = P[pr[i].p * W + k2] | P[pr[i].q * W + k2];
+      std::memset(dropped.data + N, 0, K);
     }
-    forest.release();
-    adj.release();
-    adj_of_ray.release();
-    pairs.release();
     if (overflow) {
       stats->failed_step = step;
       return dd_status::int64_overflow;
     }
     assign_bit(r);
-    std::uint64_t c = 0;
     for (std::uint64_t j = 0; j < N; ++j) {
-      if (sign.data[j] < 0 && !rev) continue;
-      if (c != j) {
-        std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
-        std::memmove(s.P.data + c * W, s.P.data + j * W, W * 8);
+      if (dropped.data[j] || sign.data[j] == 0) continue;
+      if (sign.data[j] < 0 && !rev) {
+        dropped.data[j] = 1;
+        ++n_dropped;
+      } else {
+        set_bit(s.P.data + j * W, r, sign.data[j]);
       }
-      if (sign.data[j] != 0) set_bit(s.P.data + c * W, r, sign.data[j]);
-      ++c;
     }
-    if (c != N && K > 0) {
-      std::memmove(s.X.data + c * w, s.X.data + N * w, K * w * 8);
-      std::memmove(s.P.data + c * W, s.P.data + N * W, K * W * 8);
-    }
-    s.N = kept + K;
-    s.X.size = w * s.N;
-    s.P.size = W * s.N;
-    s.X.shrink();
-    s.P.shrink();
-    if (s.N > stats->max_rays) stats->max_rays = s.N;
+    s.N = total;
+    if (n_dropped > 0 && n_dropped >= total / dd_compact_share) compact();
+    const std::uint64_t rays_after = s.N - n_dropped;
+    if (rays_after > stats->max_rays) stats->max_rays = rays_after;
     if (pb.progress) {
-      dd_step_report rep{step, steps, r, N, n_pos, n_neg, candidates, K, s.N, elapsed()};
+      dd_step_report rep{step, steps, r, live, n_pos, n_neg, candidates, K, rays_after, elapsed()};
       pb.progress(pb.progress_context, rep);
     }
   }
@@ -1083,6 +1115,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   // one whose first non-zero entry is positive.
   std::uint64_t c = 0;
   for (std::uint64_t j = 0; j < s.N; ++j) {
+    if (dropped.data[j]) continue;
     bool reversible_ray = true;
     for (std::uint64_t w = 0; w < W && reversible_ray; ++w)
       reversible_ray = (s.P.data[j * W + w] & s.irrev.data[w]) == 0;
