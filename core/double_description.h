@@ -42,12 +42,15 @@
 #define BITS_CORE_DOUBLE_DESCRIPTION_H
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "core/candidate_pairs.h"
 #include "core/pattern_tree.h"
@@ -114,6 +117,12 @@ struct dd_buffer {
   }
 };
 
+// An adjacent pair of one step, as the rays' numbers before the step (p on
+// the positive side).
+struct dd_pair {
+  std::uint32_t p, q;
+};
+
 // What a step reports to the progress callback.
 struct dd_step_report {
   std::uint64_t step;        // 1-based
@@ -125,15 +134,11 @@ struct dd_step_report {
   std::uint64_t adjacent;    // pairs found adjacent: the new rays
   std::uint64_t rays_after;
   double seconds;            // since the run started
+  const dd_pair* pairs;      // the adjacent pairs (ray numbers before the step, p positive), in
+                             // the order of their new rays; valid during the callback only
 };
 
 typedef void (*dd_progress_fn)(void* context, const dd_step_report& report);
-
-// An adjacent pair of one step, as the rays' numbers before the step (p on
-// the positive side).
-struct dd_pair {
-  std::uint32_t p, q;
-};
 
 // A run shared by `ranks` processes that each hold every ray: each screens
 // the leaves of the positive tree whose number modulo `ranks` is its `rank`,
@@ -170,6 +175,9 @@ struct dd_problem {
   dd_progress_fn progress;            // null for none
   void* progress_context;
   const dd_partition* partition = nullptr;  // null: this process alone
+  // Pattern trees: 1 kept across steps and updated (kept_tree), 0 built
+  // afresh over all rays at every step. The rays found are the same.
+  int kept_trees = 1;
 };
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
@@ -255,11 +263,40 @@ struct dd_forest {
 
 // Bytes per ray that the forest kept across steps and a step's scratch
 // take, for the budget: the forest with its patterns, build scratch and up
-// to three nodes per ray, the transposed copy the vector scans read, and
-// the ray's sign, group, and flag of a dropped ray.
+// to three nodes per ray, the kept tree, the transposed copy the vector
+// scans read, and the ray's sign, group, and flag of a dropped ray.
 inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
   const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
-  return forest + 8 * W + 1 + 1 + 1;
+  const std::uint64_t kept = 4 + 4 + 4 + 24;  // slot in its leaf (with the lists' spare room), nodes,
+                                              // renumbering and listing scratch
+  return forest + kept + 8 * W + 1 + 1 + 1;
+}
+
+// One tree of a forest: over the c rays whose patterns and numbers are at
+// positions start .. start + c - 1 of f->raw and f->raw_ray, from node
+// f->nodes on; their patterns and numbers go to the same positions of f->G
+// and f->ray in the order of the tree. The build scratch must hold c rays.
+inline void forest_tree(std::uint64_t W, std::uint64_t start, std::uint64_t c, std::uint64_t leaf_size,
+                        dd_forest* f) {
+  if (c == 0) return;
+  const std::uint64_t M = 2 * W;
+  const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data + start * W);
+  pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data, 0, true};
+  build_pattern_tree(R, M, c, leaf_size, f->bit_counts.data, f->spare.data, &shape);
+  const std::uint64_t base = f->nodes;
+  write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base, f->i_leaf.data + 2 * base);
+  for (std::uint64_t l = base; l < base + shape.nodes; ++l) {
+    f->i_node.data[l] += static_cast<std::uint32_t>(base);
+    if (f->i_leaf.data[2 * l] <= f->i_leaf.data[2 * l + 1]) {
+      f->i_leaf.data[2 * l] += start;
+      f->i_leaf.data[2 * l + 1] += start;
+    }
+  }
+  f->nodes += shape.nodes;
+  for (std::uint64_t p = 0; p < c; ++p) {
+    f->ray.data[start + p] = f->raw_ray.data[start + f->order.data[p]];
+    std::memcpy(f->G.data + (start + p) * W, f->raw.data + (start + f->order.data[p]) * W, W * sizeof(std::uint64_t));
+  }
 }
 
 // Builds a forest of up to three trees over the rays of groups 0, 1 and 2
@@ -294,33 +331,293 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
   f->nodes = 0;
   std::uint64_t start = 0;
   for (int g = 0; g < 3; ++g) {
-    const std::uint64_t c = count[g];
     if (g == 1) f->neg_first = f->nodes;
-    if (c > 0) {
-      const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data + start * W);
-      pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data,
-                               0, true};
-      build_pattern_tree(R, M, c, leaf_size, f->bit_counts.data, f->spare.data, &shape);
-      const std::uint64_t base = f->nodes;
-      write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base,
-                         f->i_leaf.data + 2 * base);
-      for (std::uint64_t l = base; l < base + shape.nodes; ++l) {
-        f->i_node.data[l] += static_cast<std::uint32_t>(base);
-        if (f->i_leaf.data[2 * l] <= f->i_leaf.data[2 * l + 1]) {
-          f->i_leaf.data[2 * l] += start;
-          f->i_leaf.data[2 * l + 1] += start;
-        }
+    forest_tree(s.W, start, count[g], leaf_size, f);
+    if (g == 0) f->pos_nodes = f->nodes;
+    if (g == 1) f->neg_end = f->nodes;
+    start += count[g];
+  }
+  return true;
+}
+
+// A pattern tree over the rays' slots kept from step to step, so that a
+// step does not split all its rays anew. A step flags the rays it drops
+// and puts its new rays after the last slot; the tree takes them as they
+// come: each new ray goes down the split bits of the inner nodes to a leaf,
+// a leaf that has grown past twice the leaf size is split again, dropped
+// rays leave their leaves when the next step lists them (or when the slots
+// are compacted, which renumbers the rest). Bits added by later rows
+// never move a ray: the tree splits on older bits, which do not change.
+// Each screening step lists the tree once per sign group (positive,
+// negative, zero), leaving out the subtrees without a ray of that sign and
+// the inner nodes left with one child, with node patterns computed afresh
+// (the AND of what each node lists): the same layout build_forest writes,
+// over a tree that was split on the rays of earlier steps. When the tree
+// has taken more new rays than `kept_tree_rebuild` times what it was built
+// over, it is built anew over the rays of the step.
+struct kept_tree {
+  static constexpr std::uint32_t none = 0xFFFFFFFFu;
+  struct node {
+    std::uint32_t bit;       // inner: the split bit; rays holding it are under child[0]
+    std::uint32_t child[2];
+    std::uint32_t leaf;      // leaf: its index in `members`; inner: none
+    std::uint32_t depth;
+  };
+  std::vector<node> nodes;
+  std::vector<std::vector<std::uint32_t>> members;  // the slots of each leaf
+  std::vector<std::uint32_t> split_at;             // size past which a leaf is split again
+  std::vector<std::uint32_t> grown;                // leaves that took rays since the last check
+  std::vector<std::array<std::uint32_t, 3>> count;  // rays of each sign group under a node, per step
+  std::uint64_t slots = 0;                          // slots below this are in the tree
+  std::uint64_t built_over = 0, taken = 0;
+  bool built = false;
+};
+
+// The tree is built anew once it has taken this many times the rays it was
+// built over.
+constexpr std::uint64_t kept_tree_rebuild = 2;
+// A sign group of at most this fraction (1 / share) of the rays gets a tree
+// built afresh (kept_forest).
+constexpr std::uint64_t kept_fresh_share = 4;
+
+// Splits the rays `slot_of[0 .. c)` with the pattern tree builder, from
+// depth `depth`, into kept-tree node `target` (a leaf that becomes the
+// root of their subtree) and new nodes. Uses the forest's build scratch.
+inline bool kept_split(kept_tree* t, const dd_state& s, const std::uint32_t* slot_of, std::uint64_t c,
+                       std::uint64_t leaf_size, std::uint32_t depth, std::uint32_t target, dd_forest* f) {
+  const std::uint64_t W = s.W, M = 2 * W, cap = pattern_tree_max_nodes(c);
+  if (!f->raw.resize(W * c + 1) || !f->bit_counts.resize(32 * M) || !f->spare.resize(c + 1) ||
+      !f->order.resize(c + 1) || !f->first_pos.resize(cap + 1) || !f->last_pos.resize(cap + 1) ||
+      !f->skip.resize(cap + 1) || !f->lists.resize(cap + 1) || !f->raw_ray.resize(2 * cap + 2))
+    return false;
+  for (std::uint64_t i = 0; i < c; ++i)
+    std::memcpy(f->raw.data + i * W, s.P.data + std::uint64_t(slot_of[i]) * W, W * sizeof(std::uint64_t));
+  std::uint32_t* split = f->raw_ray.data;  // split bits, then kept-tree ids
+  std::uint32_t* ids = f->raw_ray.data + cap + 1;
+  pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data,
+                           0, true, split};
+  for (std::uint64_t i = 0; i < c; ++i) shape.order[i] = i;
+  const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data);
+  detail::tree_builder builder{R, M, leaf_size, f->bit_counts.data, f->spare.data, &shape};
+  builder.node(0, c - 1, depth);
+  // Preorder: every node's id is known before its children are filled in.
+  std::vector<std::uint32_t> old_members;
+  const std::uint32_t old_leaf = t->nodes[target].leaf;
+  for (std::uint64_t l = 0; l < shape.nodes; ++l) {
+    if (l == 0) {
+      ids[l] = target;
+    } else {
+      ids[l] = static_cast<std::uint32_t>(t->nodes.size());
+      t->nodes.push_back(kept_tree::node{0, {0, 0}, kept_tree::none, 0});
+    }
+  }
+  t->nodes[target].depth = depth;
+  for (std::uint64_t l = 0; l < shape.nodes; ++l) {
+    kept_tree::node& k = t->nodes[ids[l]];
+    if (shape.lists[l]) {
+      std::uint32_t leaf = l == 0 ? old_leaf : kept_tree::none;
+      if (leaf == kept_tree::none) {
+        leaf = static_cast<std::uint32_t>(t->members.size());
+        t->members.emplace_back();
+        t->split_at.push_back(0);
       }
-      f->nodes += shape.nodes;
-      for (std::uint64_t p = 0; p < c; ++p) {
-        f->ray.data[start + p] = f->raw_ray.data[start + f->order.data[p]];
-        std::memcpy(f->G.data + (start + p) * W, f->raw.data + (start + f->order.data[p]) * W,
-                    W * sizeof(std::uint64_t));
-      }
+      std::vector<std::uint32_t> list;
+      list.reserve(shape.last_pos[l] - shape.first_pos[l] + 1);
+      for (std::uint64_t p = shape.first_pos[l]; p <= shape.last_pos[l]; ++p) list.push_back(slot_of[shape.order[p]]);
+      // A leaf the builder could not split (equal patterns, or the depth
+      // limit) is tried again only when it has doubled.
+      t->split_at[leaf] = static_cast<std::uint32_t>(std::max<std::uint64_t>(2 * leaf_size, 2 * list.size()));
+      t->members[leaf].swap(list);
+      k.leaf = leaf;
+    } else {
+      k.leaf = kept_tree::none;
+      k.bit = split[l];
+      k.child[0] = ids[l + 1];
+      k.child[1] = ids[shape.skip[l + 1]];
+      t->nodes[k.child[0]].depth = k.depth + 1;
+      t->nodes[k.child[1]].depth = k.depth + 1;
+    }
+  }
+  if (shape.lists[0] == 0 && old_leaf != kept_tree::none) {
+    // The old leaf's list went to no node: it stays empty, unused.
+    t->members[old_leaf].clear();
+    t->members[old_leaf].shrink_to_fit();
+  }
+  return true;
+}
+
+// Builds the tree anew over the slots of `s` not dropped.
+inline bool kept_build(kept_tree* t, const dd_state& s, const std::uint8_t* dropped, std::uint64_t leaf_size,
+                       dd_forest* f, dd_buffer<std::uint32_t>* live) {
+  t->built = false;
+  t->nodes.clear();
+  t->members.clear();
+  t->split_at.clear();
+  t->grown.clear();
+  std::uint64_t c = 0;
+  if (!live->resize(s.N + 1)) return false;
+  for (std::uint64_t j = 0; j < s.N; ++j)
+    if (!dropped[j]) live->data[c++] = static_cast<std::uint32_t>(j);
+  t->nodes.push_back(kept_tree::node{0, {0, 0}, kept_tree::none, 0});
+  t->members.emplace_back();
+  t->split_at.push_back(static_cast<std::uint32_t>(2 * leaf_size));
+  t->nodes[0].leaf = 0;
+  if (c > 0 && !kept_split(t, s, live->data, c, leaf_size, 0, 0, f)) return false;
+  t->slots = s.N;
+  t->built_over = c;
+  t->taken = 0;
+  t->built = true;
+  return true;
+}
+
+// Takes slots t->slots .. s.N - 1 (new rays) into the tree, then splits the
+// leaves that have grown past their size.
+inline bool kept_take(kept_tree* t, const dd_state& s, std::uint64_t leaf_size, dd_forest* f) {
+  const std::uint64_t W = s.W;
+  for (std::uint64_t j = t->slots; j < s.N; ++j) {
+    const std::uint64_t* P = s.P.data + j * W;
+    std::uint32_t n = 0;
+    while (t->nodes[n].leaf == kept_tree::none) {
+      const std::uint32_t b = t->nodes[n].bit;
+      n = t->nodes[n].child[(P[b / 64] >> (b % 64)) & 1 ? 0 : 1];
+    }
+    std::vector<std::uint32_t>& list = t->members[t->nodes[n].leaf];
+    list.push_back(static_cast<std::uint32_t>(j));
+    if (list.size() == t->split_at[t->nodes[n].leaf]) t->grown.push_back(n);
+  }
+  t->taken += s.N - t->slots;
+  t->slots = s.N;
+  for (std::uint32_t n : t->grown) {
+    // A copy: the split may move the tree's vectors.
+    const std::vector<std::uint32_t> list = t->members[t->nodes[n].leaf];
+    if (!kept_split(t, s, list.data(), list.size(), leaf_size, t->nodes[n].depth, n, f)) return false;
+  }
+  t->grown.clear();
+  return true;
+}
+
+// After a compaction: slot j is now new_slot[j], or gone (none).
+inline void kept_renumber(kept_tree* t, const std::uint32_t* new_slot, std::uint64_t slots) {
+  for (auto& list : t->members) {
+    std::uint64_t c = 0;
+    for (std::uint32_t j : list)
+      if (new_slot[j] != kept_tree::none) list[c++] = new_slot[j];
+    list.resize(c);
+  }
+  t->slots = slots;
+}
+
+// Rays of each group under every node; dropped rays (group 3) leave their
+// leaves here.
+inline void kept_count(kept_tree* t, std::uint32_t n, const std::int8_t* group_of) {
+  kept_tree::node& k = t->nodes[n];
+  std::array<std::uint32_t, 3> c{0, 0, 0};
+  if (k.leaf != kept_tree::none) {
+    std::vector<std::uint32_t>& list = t->members[k.leaf];
+    std::uint64_t kept = 0;
+    for (std::uint32_t j : list) {
+      const int g = group_of[j];
+      if (g > 2) continue;
+      ++c[g];
+      list[kept++] = j;
+    }
+    list.resize(kept);
+  } else {
+    kept_count(t, k.child[0], group_of);
+    kept_count(t, k.child[1], group_of);
+    for (int g = 0; g < 3; ++g) c[g] = t->count[k.child[0]][g] + t->count[k.child[1]][g];
+  }
+  t->count[n] = c;
+}
+
+// Lists the subtree of n for group g into the forest (preorder, from node
+// f->nodes and position *pos on).
+inline void kept_list(const kept_tree& t, std::uint32_t n, int g, const dd_state& s, const std::int8_t* group_of,
+                      dd_forest* f, std::uint64_t* pos) {
+  const kept_tree::node& k = t.nodes[n];
+  const std::uint64_t W = s.W;
+  if (k.leaf == kept_tree::none) {
+    const std::uint32_t c0 = t.count[k.child[0]][g], c1 = t.count[k.child[1]][g];
+    if (c0 == 0 || c1 == 0) return kept_list(t, k.child[c0 == 0 ? 1 : 0], g, s, group_of, f, pos);
+    const std::uint64_t id = f->nodes++;
+    kept_list(t, k.child[0], g, s, group_of, f, pos);
+    const std::uint64_t second = f->nodes;
+    kept_list(t, k.child[1], g, s, group_of, f, pos);
+    f->i_node.data[id] = static_cast<std::uint32_t>(f->nodes);
+    f->i_leaf.data[2 * id] = 1;
+    f->i_leaf.data[2 * id + 1] = 0;
+    std::uint64_t* and_n = reinterpret_cast<std::uint64_t*>(f->R_tree.data) + id * W;
+    const std::uint64_t* a = reinterpret_cast<const std::uint64_t*>(f->R_tree.data) + (id + 1) * W;
+    const std::uint64_t* b = reinterpret_cast<const std::uint64_t*>(f->R_tree.data) + second * W;
+    for (std::uint64_t i = 0; i < W; ++i) and_n[i] = a[i] & b[i];
+    return;
+  }
+  const std::uint64_t id = f->nodes++;
+  std::uint64_t* and_n = reinterpret_cast<std::uint64_t*>(f->R_tree.data) + id * W;
+  for (std::uint64_t i = 0; i < W; ++i) and_n[i] = ~std::uint64_t(0);
+  const std::uint64_t first = *pos;
+  for (std::uint32_t j : t.members[k.leaf]) {
+    if (group_of[j] != g) continue;
+    const std::uint64_t* P = s.P.data + std::uint64_t(j) * W;
+    std::uint64_t* G = f->G.data + *pos * W;
+    for (std::uint64_t i = 0; i < W; ++i) {
+      G[i] = P[i];
+      and_n[i] &= P[i];
+    }
+    f->ray.data[(*pos)++] = j;
+  }
+  f->i_node.data[id] = static_cast<std::uint32_t>(id + 1);
+  f->i_leaf.data[2 * id] = first;
+  f->i_leaf.data[2 * id + 1] = *pos - 1;
+}
+
+// The forest of a step from the kept tree: groups as for build_forest
+// (every ray of group 3 is a dropped one). A group of at most a
+// `kept_fresh_share`-th of the rays gets a tree built afresh instead: a
+// small group lists the kept tree's leaves with few rays each, and the
+// screening walks the negative tree once per positive leaf.
+inline bool kept_forest(kept_tree* t, const dd_state& s, const std::int8_t* group_of, std::uint64_t leaf_size,
+                        dd_forest* f) {
+  t->count.resize(t->nodes.size());
+  kept_count(t, 0, group_of);
+  const std::array<std::uint32_t, 3> c = t->count[0];
+  const std::uint64_t N = std::uint64_t(c[0]) + c[1] + c[2], W = s.W, M = 2 * W;
+  bool fresh[3];
+  std::uint64_t biggest = 0, at[3] = {0, c[0], std::uint64_t(c[0]) + c[1]};
+  for (int g = 0; g < 3; ++g) {
+    fresh[g] = c[g] > 0 && c[g] * kept_fresh_share <= N;
+    if (fresh[g]) biggest = std::max<std::uint64_t>(biggest, c[g]);
+  }
+  const std::uint64_t cap = pattern_tree_max_nodes(N) + 3, group_cap = pattern_tree_max_nodes(biggest);
+  if (!f->G.resize(W * N) || !f->ray.resize(N) || !f->R_tree.resize(M * cap + 1) || !f->i_node.resize(cap + 1) ||
+      !f->i_leaf.resize(2 * cap + 2) || !f->raw.resize(W * N + 1) || !f->raw_ray.resize(N + 1) ||
+      !f->bit_counts.resize(32 * M) || !f->spare.resize(biggest + 1) || !f->order.resize(biggest + 1) ||
+      !f->first_pos.resize(group_cap + 1) || !f->last_pos.resize(group_cap + 1) || !f->skip.resize(group_cap + 1) ||
+      !f->lists.resize(group_cap + 1))
+    return false;
+  if (fresh[0] || fresh[1] || fresh[2])
+    for (std::uint64_t j = 0; j < s.N; ++j) {
+      const int g = group_of[j];
+      if (g > 2 || !fresh[g]) continue;
+      const std::uint64_t p = at[g]++;
+      f->raw_ray.data[p] = static_cast<std::uint32_t>(j);
+      std::memcpy(f->raw.data + p * W, s.P.data + j * W, W * sizeof(std::uint64_t));
+    }
+  f->n_pos = c[0];
+  f->n_neg = c[1];
+  f->nodes = 0;
+  std::uint64_t start = 0;
+  for (int g = 0; g < 3; ++g) {
+    if (g == 1) f->neg_first = f->nodes;
+    if (fresh[g]) {
+      forest_tree(W, start, c[g], leaf_size, f);
+    } else if (c[g] > 0) {
+      std::uint64_t pos = start;
+      kept_list(*t, 0, g, s, group_of, f, &pos);
     }
     if (g == 0) f->pos_nodes = f->nodes;
     if (g == 1) f->neg_end = f->nodes;
-    start += c;
+    start += c[g];
   }
   return true;
 }
@@ -919,6 +1216,8 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   // place in the order, so the order of the rays that are left is the one
   // a compaction at every step would give.
   detail::dd_forest forest;
+  detail::kept_tree tree;
+  dd_buffer<std::uint32_t> slot_scratch;  // renumbering of a compaction, and rays to build over
   detail::dd_screen_scratch screen;
   dd_buffer<dd_pair> pairs;
   dd_buffer<std::int8_t> group;
@@ -931,8 +1230,12 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W);
   };
   auto compact = [&] {
-    std::uint64_t c = 0;
+    const bool renumber = tree.built && slot_scratch.resize(s.N + 1);
+    if (tree.built && !renumber) tree.built = false;  // no room to renumber: built anew when next needed
+    std::uint64_t c = 0, below = 0;
     for (std::uint64_t j = 0; j < s.N; ++j) {
+      if (renumber) slot_scratch.data[j] = dropped.data[j] ? detail::kept_tree::none : static_cast<std::uint32_t>(c);
+      if (j < tree.slots) below = c + (dropped.data[j] ? 0 : 1);
       if (dropped.data[j]) continue;
       if (c != j) {
         std::memcpy(s.X.data + c * w, s.X.data + j * w, w * 8);
@@ -941,6 +1244,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       ++c;
     }
     std::memset(dropped.data, 0, c);
+    if (renumber) detail::kept_renumber(&tree, slot_scratch.data, below);
     s.N = c;
     n_dropped = 0;
   };
@@ -1010,7 +1314,20 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       note(step_bytes);
       for (std::uint64_t j = 0; j < N; ++j)
         group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 2));
-      if (!detail::build_forest(s, group.data, pb.leaf_size, &forest)) {
+      bool built = false;
+      try {
+        if (!pb.kept_trees) {
+          built = detail::build_forest(s, group.data, pb.leaf_size, &forest);
+        } else {
+          built = tree.built && tree.taken <= detail::kept_tree_rebuild * std::max(tree.built_over, pb.leaf_size)
+                      ? detail::kept_take(&tree, s, pb.leaf_size, &forest)
+                      : detail::kept_build(&tree, s, dropped.data, pb.leaf_size, &forest, &slot_scratch);
+          built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest);
+        }
+      } catch (const std::bad_alloc&) {
+        built = false;
+      }
+      if (!built) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
         return dd_status::out_of_memory;
@@ -1106,7 +1423,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     const std::uint64_t rays_after = s.N - n_dropped;
     if (rays_after > stats->max_rays) stats->max_rays = rays_after;
     if (pb.progress) {
-      dd_step_report rep{step, steps, r, live, n_pos, n_neg, candidates, K, rays_after, elapsed()};
+      dd_step_report rep{step, steps, r, live, n_pos, n_neg, candidates, K, rays_after, elapsed(), pairs.data};
       pb.progress(pb.progress_context, rep);
     }
   }
