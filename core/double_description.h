@@ -42,15 +42,12 @@
 #define BITS_CORE_DOUBLE_DESCRIPTION_H
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#include <vector>
 
 #include "core/candidate_pairs.h"
 #include "core/pattern_tree.h"
@@ -114,6 +111,11 @@ struct dd_buffer {
     std::free(static_cast<void*>(data));
     data = nullptr;
     size = capacity = 0;
+  }
+  void swap(dd_buffer& o) {
+    std::swap(data, o.data);
+    std::swap(size, o.size);
+    std::swap(capacity, o.capacity);
   }
 };
 
@@ -267,8 +269,8 @@ struct dd_forest {
 // scans read, and the ray's sign, group, and flag of a dropped ray.
 inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
   const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
-  const std::uint64_t kept = 4 + 4 + 4 + 24;  // slot in its leaf (with the lists' spare room), nodes,
-                                              // renumbering and listing scratch
+  const std::uint64_t kept = 4 + 4 + 4 + 4;  // the kept tree's slot lists (members, the next ones, new
+                                             // rays' leaves) and the renumbering of a compaction
   return forest + kept + 8 * W + 1 + 1 + 1;
 }
 
@@ -342,35 +344,45 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
 
 // A pattern tree over the rays' slots kept from step to step, so that a
 // step does not split all its rays anew. A step flags the rays it drops
-// and puts its new rays after the last slot; the tree takes them as they
-// come: each new ray goes down the split bits of the inner nodes to a leaf,
-// a leaf that has grown past twice the leaf size is split again, dropped
-// rays leave their leaves when the next step lists them (or when the slots
-// are compacted, which renumbers the rest). Bits added by later rows
-// never move a ray: the tree splits on older bits, which do not change.
-// Each screening step lists the tree once per sign group (positive,
-// negative, zero), leaving out the subtrees without a ray of that sign and
-// the inner nodes left with one child, with node patterns computed afresh
-// (the AND of what each node lists): the same layout build_forest writes,
-// over a tree that was split on the rays of earlier steps. When the tree
-// has taken more new rays than `kept_tree_rebuild` times what it was built
-// over, it is built anew over the rays of the step.
+// and puts its new rays after the last slot; the tree takes them at the
+// next step that screens pairs: each new ray goes down the split bits of
+// the inner nodes to a leaf, the dropped rays leave their leaves, and a
+// leaf that has grown to twice the leaf size is split again. A compaction
+// of the slots renumbers the rays in the leaves. Bits added by later rows
+// never move a ray: the tree splits on bits of earlier rows, which do not
+// change. Each screening step lists the tree once per sign group
+// (positive, negative, zero), leaving out the subtrees without a ray of
+// that sign and the inner nodes left with one child, with node patterns
+// computed afresh (the AND of what each node lists): the layout
+// build_forest writes, over a tree split on the rays of earlier steps.
+// Once the tree has taken more new rays than `kept_tree_rebuild` times
+// what it was built over, it is built anew over the rays of the step. The
+// leaves' slots are held in one array, leaf after leaf, written anew
+// whenever rays come or go.
 struct kept_tree {
   static constexpr std::uint32_t none = 0xFFFFFFFFu;
   struct node {
     std::uint32_t bit;       // inner: the split bit; rays holding it are under child[0]
     std::uint32_t child[2];
-    std::uint32_t leaf;      // leaf: its index in `members`; inner: none
+    std::uint32_t leaf;      // leaf: its index in `leaves`; inner: none
     std::uint32_t depth;
+    std::uint32_t count[3];  // rays of each sign group under the node, this step
   };
-  std::vector<node> nodes;
-  std::vector<std::vector<std::uint32_t>> members;  // the slots of each leaf
-  std::vector<std::uint32_t> split_at;             // size past which a leaf is split again
-  std::vector<std::uint32_t> grown;                // leaves that took rays since the last check
-  std::vector<std::array<std::uint32_t, 3>> count;  // rays of each sign group under a node, per step
-  std::uint64_t slots = 0;                          // slots below this are in the tree
+  struct leaf_list {
+    std::uint64_t start, size;  // its slots: members[start .. start + size)
+    std::uint64_t split_at;     // size at which it is split again
+    std::uint64_t fill;         // where the next slot goes while members are written
+    std::uint32_t node;
+  };
+  dd_buffer<node> nodes;
+  dd_buffer<leaf_list> leaves;
+  dd_buffer<std::uint32_t> members, spare;  // spare: members being written, then swapped in
+  dd_buffer<std::uint32_t> list;            // the leaf of each new ray; the slots of a leaf to split
+  std::uint64_t slots = 0;                  // slots below this are in the tree
   std::uint64_t built_over = 0, taken = 0;
   bool built = false;
+  // Bytes held by the nodes and leaves (the slot lists are counted per ray).
+  std::uint64_t bytes() const { return nodes.capacity * sizeof(node) + leaves.capacity * sizeof(leaf_list); }
 };
 
 // The tree is built anew once it has taken this many times the rays it was
@@ -380,54 +392,63 @@ constexpr std::uint64_t kept_tree_rebuild = 2;
 // built afresh (kept_forest).
 constexpr std::uint64_t kept_fresh_share = 4;
 
-// Splits the rays `slot_of[0 .. c)` with the pattern tree builder, from
-// depth `depth`, into kept-tree node `target` (a leaf that becomes the
-// root of their subtree) and new nodes. Uses the forest's build scratch.
-inline bool kept_split(kept_tree* t, const dd_state& s, const std::uint32_t* slot_of, std::uint64_t c,
-                       std::uint64_t leaf_size, std::uint32_t depth, std::uint32_t target, dd_forest* f) {
+// Splits leaf node n, whose slots are slot_of[0 .. c) (a copy of its
+// members), with the pattern tree builder from the node's depth: the leaf
+// becomes the root of their subtree, its members are rewritten in the
+// order of the new leaves, each of which lists a part of its range. Uses
+// the forest's build scratch.
+inline bool kept_split(kept_tree* t, const dd_state& s, std::uint32_t n, const std::uint32_t* slot_of,
+                       std::uint64_t leaf_size, dd_forest* f) {
+  const std::uint32_t old_leaf = t->nodes[n].leaf;
+  const std::uint64_t c = t->leaves[old_leaf].size, base = t->leaves[old_leaf].start;
   const std::uint64_t W = s.W, M = 2 * W, cap = pattern_tree_max_nodes(c);
+  if (c == 0) return true;
   if (!f->raw.resize(W * c + 1) || !f->bit_counts.resize(32 * M) || !f->spare.resize(c + 1) ||
       !f->order.resize(c + 1) || !f->first_pos.resize(cap + 1) || !f->last_pos.resize(cap + 1) ||
       !f->skip.resize(cap + 1) || !f->lists.resize(cap + 1) || !f->raw_ray.resize(2 * cap + 2))
     return false;
   for (std::uint64_t i = 0; i < c; ++i)
     std::memcpy(f->raw.data + i * W, s.P.data + std::uint64_t(slot_of[i]) * W, W * sizeof(std::uint64_t));
-  std::uint32_t* split = f->raw_ray.data;  // split bits, then kept-tree ids
+  std::uint32_t* split = f->raw_ray.data;  // the split bits, then the nodes' ids in the kept tree
   std::uint32_t* ids = f->raw_ray.data + cap + 1;
   pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data,
                            0, true, split};
   for (std::uint64_t i = 0; i < c; ++i) shape.order[i] = i;
   const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data);
   detail::tree_builder builder{R, M, leaf_size, f->bit_counts.data, f->spare.data, &shape};
-  builder.node(0, c - 1, depth);
-  // Preorder: every node's id is known before its children are filled in.
-  std::vector<std::uint32_t> old_members;
-  const std::uint32_t old_leaf = t->nodes[target].leaf;
+  builder.node(0, c - 1, t->nodes[n].depth);
+  // Room for the new nodes and leaves, growing by half at least (the
+  // budget counts what is held).
+  auto room = [](std::uint64_t size, std::uint64_t capacity, std::uint64_t more) {
+    return size + more <= capacity ? capacity : std::max(size + more, capacity + capacity / 2);
+  };
+  if (!t->nodes.reserve(room(t->nodes.size, t->nodes.capacity, shape.nodes)) ||
+      !t->leaves.reserve(room(t->leaves.size, t->leaves.capacity, shape.nodes)))
+    return false;
+  for (std::uint64_t p = 0; p < c; ++p) t->members[base + p] = slot_of[shape.order[p]];
+  // Preorder: every node's id is known before its children are filled in;
+  // the first leaf keeps the old leaf's entry.
+  bool first_leaf = true;
   for (std::uint64_t l = 0; l < shape.nodes; ++l) {
-    if (l == 0) {
-      ids[l] = target;
-    } else {
-      ids[l] = static_cast<std::uint32_t>(t->nodes.size());
-      t->nodes.push_back(kept_tree::node{0, {0, 0}, kept_tree::none, 0});
-    }
+    ids[l] = l == 0 ? n : static_cast<std::uint32_t>(t->nodes.size);
+    if (l > 0) t->nodes.push(kept_tree::node{0, {0, 0}, kept_tree::none, 0, {0, 0, 0}});  // has room
   }
-  t->nodes[target].depth = depth;
   for (std::uint64_t l = 0; l < shape.nodes; ++l) {
     kept_tree::node& k = t->nodes[ids[l]];
     if (shape.lists[l]) {
-      std::uint32_t leaf = l == 0 ? old_leaf : kept_tree::none;
-      if (leaf == kept_tree::none) {
-        leaf = static_cast<std::uint32_t>(t->members.size());
-        t->members.emplace_back();
-        t->split_at.push_back(0);
+      std::uint32_t leaf = old_leaf;
+      if (!first_leaf) {
+        leaf = static_cast<std::uint32_t>(t->leaves.size);
+        t->leaves.push(kept_tree::leaf_list{});  // has room
       }
-      std::vector<std::uint32_t> list;
-      list.reserve(shape.last_pos[l] - shape.first_pos[l] + 1);
-      for (std::uint64_t p = shape.first_pos[l]; p <= shape.last_pos[l]; ++p) list.push_back(slot_of[shape.order[p]]);
+      first_leaf = false;
+      kept_tree::leaf_list& L = t->leaves[leaf];
+      L.start = base + shape.first_pos[l];
+      L.size = shape.last_pos[l] - shape.first_pos[l] + 1;
       // A leaf the builder could not split (equal patterns, or the depth
       // limit) is tried again only when it has doubled.
-      t->split_at[leaf] = static_cast<std::uint32_t>(std::max<std::uint64_t>(2 * leaf_size, 2 * list.size()));
-      t->members[leaf].swap(list);
+      L.split_at = std::max<std::uint64_t>(2 * leaf_size, 2 * L.size);
+      L.node = ids[l];
       k.leaf = leaf;
     } else {
       k.leaf = kept_tree::none;
@@ -438,31 +459,23 @@ inline bool kept_split(kept_tree* t, const dd_state& s, const std::uint32_t* slo
       t->nodes[k.child[1]].depth = k.depth + 1;
     }
   }
-  if (shape.lists[0] == 0 && old_leaf != kept_tree::none) {
-    // The old leaf's list went to no node: it stays empty, unused.
-    t->members[old_leaf].clear();
-    t->members[old_leaf].shrink_to_fit();
-  }
   return true;
 }
 
 // Builds the tree anew over the slots of `s` not dropped.
 inline bool kept_build(kept_tree* t, const dd_state& s, const std::uint8_t* dropped, std::uint64_t leaf_size,
-                       dd_forest* f, dd_buffer<std::uint32_t>* live) {
+                       dd_forest* f) {
   t->built = false;
-  t->nodes.clear();
-  t->members.clear();
-  t->split_at.clear();
-  t->grown.clear();
+  if (!t->list.resize(s.N + 1) || !t->members.resize(s.N + 1)) return false;
   std::uint64_t c = 0;
-  if (!live->resize(s.N + 1)) return false;
   for (std::uint64_t j = 0; j < s.N; ++j)
-    if (!dropped[j]) live->data[c++] = static_cast<std::uint32_t>(j);
-  t->nodes.push_back(kept_tree::node{0, {0, 0}, kept_tree::none, 0});
-  t->members.emplace_back();
-  t->split_at.push_back(static_cast<std::uint32_t>(2 * leaf_size));
-  t->nodes[0].leaf = 0;
-  if (c > 0 && !kept_split(t, s, live->data, c, leaf_size, 0, 0, f)) return false;
+    if (!dropped[j]) t->list.data[c++] = static_cast<std::uint32_t>(j);
+  if (!t->nodes.reserve(1) || !t->leaves.reserve(1)) return false;
+  t->nodes.size = t->leaves.size = 1;
+  t->nodes[0] = kept_tree::node{0, {0, 0}, 0, 0, {0, 0, 0}};
+  t->leaves[0] = kept_tree::leaf_list{0, c, 2 * leaf_size, 0, 0};
+  t->members.size = c;
+  if (!kept_split(t, s, 0, t->list.data, leaf_size, f)) return false;
   t->slots = s.N;
   t->built_over = c;
   t->taken = 0;
@@ -470,64 +483,91 @@ inline bool kept_build(kept_tree* t, const dd_state& s, const std::uint8_t* drop
   return true;
 }
 
-// Takes slots t->slots .. s.N - 1 (new rays) into the tree, then splits the
-// leaves that have grown past their size.
-inline bool kept_take(kept_tree* t, const dd_state& s, std::uint64_t leaf_size, dd_forest* f) {
-  const std::uint64_t W = s.W;
-  for (std::uint64_t j = t->slots; j < s.N; ++j) {
-    const std::uint64_t* P = s.P.data + j * W;
+// Takes the new rays (slots t->slots .. s.N - 1) into the tree and drops
+// the dropped ones from it, then splits the leaves that have reached
+// their size.
+inline bool kept_take(kept_tree* t, const dd_state& s, const std::uint8_t* dropped, std::uint64_t leaf_size,
+                      dd_forest* f) {
+  const std::uint64_t W = s.W, K = s.N - t->slots;
+  if (!t->list.resize(K + 1)) return false;
+  for (std::uint64_t i = 0; i < K; ++i) {
+    const std::uint64_t* P = s.P.data + (t->slots + i) * W;
     std::uint32_t n = 0;
     while (t->nodes[n].leaf == kept_tree::none) {
       const std::uint32_t b = t->nodes[n].bit;
       n = t->nodes[n].child[(P[b / 64] >> (b % 64)) & 1 ? 0 : 1];
     }
-    std::vector<std::uint32_t>& list = t->members[t->nodes[n].leaf];
-    list.push_back(static_cast<std::uint32_t>(j));
-    if (list.size() == t->split_at[t->nodes[n].leaf]) t->grown.push_back(n);
+    t->list.data[i] = t->nodes[n].leaf;
   }
-  t->taken += s.N - t->slots;
+  // The members written anew: each leaf's rays that are left, then its new ones.
+  const std::uint64_t L = t->leaves.size;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    leaf.fill = 0;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) leaf.fill += dropped[t->members[p]] ? 0 : 1;
+  }
+  for (std::uint64_t i = 0; i < K; ++i) ++t->leaves[t->list.data[i]].fill;
+  std::uint64_t total = 0;
+  for (std::uint64_t l = 0; l < L; ++l) total += t->leaves[l].fill;
+  if (!t->spare.resize(total + 1)) return false;
+  std::uint64_t at = 0;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    const std::uint64_t size = leaf.fill;
+    leaf.fill = at;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p)
+      if (!dropped[t->members[p]]) t->spare[leaf.fill++] = t->members[p];
+    leaf.start = at;
+    leaf.size = size;
+    at += size;
+  }
+  for (std::uint64_t i = 0; i < K; ++i) t->spare[t->leaves[t->list.data[i]].fill++] = static_cast<std::uint32_t>(t->slots + i);
+  t->members.swap(t->spare);
+  t->members.size = total;
+  t->taken += K;
   t->slots = s.N;
-  for (std::uint32_t n : t->grown) {
-    // A copy: the split may move the tree's vectors.
-    const std::vector<std::uint32_t> list = t->members[t->nodes[n].leaf];
-    if (!kept_split(t, s, list.data(), list.size(), leaf_size, t->nodes[n].depth, n, f)) return false;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    const kept_tree::leaf_list leaf = t->leaves[l];
+    if (leaf.size < leaf.split_at) continue;
+    if (!t->list.resize(leaf.size + 1)) return false;
+    std::memcpy(t->list.data, t->members.data + leaf.start, leaf.size * sizeof(std::uint32_t));
+    if (!kept_split(t, s, leaf.node, t->list.data, leaf_size, f)) return false;
   }
-  t->grown.clear();
   return true;
 }
 
-// After a compaction: slot j is now new_slot[j], or gone (none).
-inline void kept_renumber(kept_tree* t, const std::uint32_t* new_slot, std::uint64_t slots) {
-  for (auto& list : t->members) {
-    std::uint64_t c = 0;
-    for (std::uint32_t j : list)
-      if (new_slot[j] != kept_tree::none) list[c++] = new_slot[j];
-    list.resize(c);
+// After a compaction: slot j is now new_slot[j], or gone (none); `slots`
+// of the new numbering are in the tree.
+inline bool kept_renumber(kept_tree* t, const std::uint32_t* new_slot, std::uint64_t slots) {
+  if (!t->spare.resize(t->members.size + 1)) return false;
+  std::uint64_t at = 0;
+  for (std::uint64_t l = 0; l < t->leaves.size; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    const std::uint64_t start = at;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p)
+      if (new_slot[t->members[p]] != kept_tree::none) t->spare[at++] = new_slot[t->members[p]];
+    leaf.start = start;
+    leaf.size = at - start;
   }
+  t->members.swap(t->spare);
+  t->members.size = at;
   t->slots = slots;
+  return true;
 }
 
-// Rays of each group under every node; dropped rays (group 3) leave their
-// leaves here.
+// Rays of each group under every node of the subtree of n.
 inline void kept_count(kept_tree* t, std::uint32_t n, const std::int8_t* group_of) {
-  kept_tree::node& k = t->nodes[n];
-  std::array<std::uint32_t, 3> c{0, 0, 0};
+  std::uint32_t c[4] = {0, 0, 0, 0};
+  const kept_tree::node k = t->nodes[n];
   if (k.leaf != kept_tree::none) {
-    std::vector<std::uint32_t>& list = t->members[k.leaf];
-    std::uint64_t kept = 0;
-    for (std::uint32_t j : list) {
-      const int g = group_of[j];
-      if (g > 2) continue;
-      ++c[g];
-      list[kept++] = j;
-    }
-    list.resize(kept);
+    const kept_tree::leaf_list& leaf = t->leaves[k.leaf];
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) ++c[group_of[t->members[p]] & 3];
   } else {
     kept_count(t, k.child[0], group_of);
     kept_count(t, k.child[1], group_of);
-    for (int g = 0; g < 3; ++g) c[g] = t->count[k.child[0]][g] + t->count[k.child[1]][g];
+    for (int g = 0; g < 3; ++g) c[g] = t->nodes[k.child[0]].count[g] + t->nodes[k.child[1]].count[g];
   }
-  t->count[n] = c;
+  for (int g = 0; g < 3; ++g) t->nodes[n].count[g] = c[g];
 }
 
 // Lists the subtree of n for group g into the forest (preorder, from node
@@ -537,7 +577,7 @@ inline void kept_list(const kept_tree& t, std::uint32_t n, int g, const dd_state
   const kept_tree::node& k = t.nodes[n];
   const std::uint64_t W = s.W;
   if (k.leaf == kept_tree::none) {
-    const std::uint32_t c0 = t.count[k.child[0]][g], c1 = t.count[k.child[1]][g];
+    const std::uint32_t c0 = t.nodes[k.child[0]].count[g], c1 = t.nodes[k.child[1]].count[g];
     if (c0 == 0 || c1 == 0) return kept_list(t, k.child[c0 == 0 ? 1 : 0], g, s, group_of, f, pos);
     const std::uint64_t id = f->nodes++;
     kept_list(t, k.child[0], g, s, group_of, f, pos);
@@ -556,7 +596,9 @@ inline void kept_list(const kept_tree& t, std::uint32_t n, int g, const dd_state
   std::uint64_t* and_n = reinterpret_cast<std::uint64_t*>(f->R_tree.data) + id * W;
   for (std::uint64_t i = 0; i < W; ++i) and_n[i] = ~std::uint64_t(0);
   const std::uint64_t first = *pos;
-  for (std::uint32_t j : t.members[k.leaf]) {
+  const kept_tree::leaf_list& leaf = t.leaves[k.leaf];
+  for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) {
+    const std::uint32_t j = t.members[p];
     if (group_of[j] != g) continue;
     const std::uint64_t* P = s.P.data + std::uint64_t(j) * W;
     std::uint64_t* G = f->G.data + *pos * W;
@@ -578,9 +620,8 @@ inline void kept_list(const kept_tree& t, std::uint32_t n, int g, const dd_state
 // screening walks the negative tree once per positive leaf.
 inline bool kept_forest(kept_tree* t, const dd_state& s, const std::int8_t* group_of, std::uint64_t leaf_size,
                         dd_forest* f) {
-  t->count.resize(t->nodes.size());
   kept_count(t, 0, group_of);
-  const std::array<std::uint32_t, 3> c = t->count[0];
+  const std::uint32_t* c = t->nodes[0].count;
   const std::uint64_t N = std::uint64_t(c[0]) + c[1] + c[2], W = s.W, M = 2 * W;
   bool fresh[3];
   std::uint64_t biggest = 0, at[3] = {0, c[0], std::uint64_t(c[0]) + c[1]};
@@ -962,7 +1003,7 @@ inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t
 // bits, exactly; a combination beyond int64 is reported, not rounded). A
 // store with other entries (core/big_rays.h) gives the engine the same
 // members: words per ray, the initial rays, the signs of every ray on a
-// row, the new rays of a step's pairs, the sign of a ray's first non-zero
+// row (but the dropped ones), the new rays of a step's pairs, the sign of a ray's first non-zero
 // entry, and whether (and how) its entries can be widened.
 struct int64_entries {
   const dd_problem* pb;
@@ -974,9 +1015,10 @@ struct int64_entries {
   void initial(std::uint64_t j, bool negate, std::int64_t* x) const {
     for (std::uint64_t i = 0; i < pb->n; ++i) x[i] = negate ? -pb->X0[j * pb->n + i] : pb->X0[j * pb->n + i];
   }
-  // Signs of the N rays of X on row r into out; counts of each side.
-  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, std::int8_t* out, std::uint64_t* n_pos,
-             std::uint64_t* n_neg) {
+  // Signs of the N rays of X on row r into out; counts of each side. A ray
+  // flagged in `dropped` (null: none) is not computed and gets sign 0.
+  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, const std::uint8_t* dropped,
+             std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
     const std::uint64_t n = pb->n, m = pb->m;
     std::uint64_t nz = 0, only = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
@@ -996,7 +1038,7 @@ struct int64_entries {
 #endif
       for (std::int64_t j = 0; j < NN; ++j) {
         const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
-        const int sg = (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
+        const int sg = dropped && dropped[j] ? 0 : (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
         out[j] = static_cast<std::int8_t>(sg);
         cp += sg > 0;
         cn += sg < 0;
@@ -1009,6 +1051,10 @@ struct int64_entries {
       for (std::int64_t j = 0; j < NN; ++j) {
         const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
         int sg = 0;
+        if (dropped && dropped[j]) {
+          out[j] = 0;
+          continue;
+        }
 #if defined(__SIZEOF_INT128__)
         // The row's non-zero entries only (rows of a null space basis are
         // sparse), in 128 bits; the full exact sum where that overflows.
@@ -1217,7 +1263,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   // a compaction at every step would give.
   detail::dd_forest forest;
   detail::kept_tree tree;
-  dd_buffer<std::uint32_t> slot_scratch;  // renumbering of a compaction, and rays to build over
+  dd_buffer<std::uint32_t> slot_scratch;  // the renumbering of a compaction
   detail::dd_screen_scratch screen;
   dd_buffer<dd_pair> pairs;
   dd_buffer<std::int8_t> group;
@@ -1227,11 +1273,11 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   std::memset(dropped.data, 0, s.N);
   const std::uint64_t max_slots = (std::uint64_t(1) << 32) - 1;
   auto held_bytes = [&](std::uint64_t slots) {
-    return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W);
+    return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W) + tree.bytes();
   };
   auto compact = [&] {
     const bool renumber = tree.built && slot_scratch.resize(s.N + 1);
-    if (tree.built && !renumber) tree.built = false;  // no room to renumber: built anew when next needed
+    if (!renumber) tree.built = false;  // no room to renumber: built anew when next needed
     std::uint64_t c = 0, below = 0;
     for (std::uint64_t j = 0; j < s.N; ++j) {
       if (renumber) slot_scratch.data[j] = dropped.data[j] ? detail::kept_tree::none : static_cast<std::uint32_t>(c);
@@ -1244,7 +1290,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       ++c;
     }
     std::memset(dropped.data, 0, c);
-    if (renumber) detail::kept_renumber(&tree, slot_scratch.data, below);
+    if (renumber && !detail::kept_renumber(&tree, slot_scratch.data, below)) tree.built = false;
     s.N = c;
     n_dropped = 0;
   };
@@ -1254,14 +1300,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     if (!sign.resize(N + 1) || !group.resize(N + 1)) return dd_status::out_of_memory;
 
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
-      store.signs(r, s.X.data, N, out, n_pos, n_neg);
-      if (n_dropped == 0) return;
-      for (std::uint64_t j = 0; j < N; ++j)
-        if (dropped.data[j]) {
-          *n_pos -= out[j] > 0;
-          *n_neg -= out[j] < 0;
-          out[j] = 0;
-        }
+      store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
     };
 
     // The row: the next of the sequence, or the one with the fewest pairs.
@@ -1315,17 +1354,13 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       for (std::uint64_t j = 0; j < N; ++j)
         group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 2));
       bool built = false;
-      try {
-        if (!pb.kept_trees) {
-          built = detail::build_forest(s, group.data, pb.leaf_size, &forest);
-        } else {
-          built = tree.built && tree.taken <= detail::kept_tree_rebuild * std::max(tree.built_over, pb.leaf_size)
-                      ? detail::kept_take(&tree, s, pb.leaf_size, &forest)
-                      : detail::kept_build(&tree, s, dropped.data, pb.leaf_size, &forest, &slot_scratch);
-          built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest);
-        }
-      } catch (const std::bad_alloc&) {
-        built = false;
+      if (!pb.kept_trees) {
+        built = detail::build_forest(s, group.data, pb.leaf_size, &forest);
+      } else {
+        built = tree.built && tree.taken <= detail::kept_tree_rebuild * std::max(tree.built_over, pb.leaf_size)
+                    ? detail::kept_take(&tree, s, dropped.data, pb.leaf_size, &forest)
+                    : detail::kept_build(&tree, s, dropped.data, pb.leaf_size, &forest);
+        built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest);
       }
       if (!built) {
         stats->failed_step = step;
