@@ -267,8 +267,8 @@ struct big_entries {
     const big_int* a = A + row * pb->n;
     for (std::uint64_t i : nonzero) mpz_addmul(acc, a[i].v, view(tmp, x + i * entry()));
   }
-  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, std::int8_t* out, std::uint64_t* n_pos,
-             std::uint64_t* n_neg) {
+  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, const std::uint8_t* dropped,
+             std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
     row = r;
     nonzero.clear();
     for (std::uint64_t i = 0; i < pb->n; ++i)
@@ -285,6 +285,10 @@ struct big_entries {
 #pragma omp for schedule(static)
 #endif
       for (std::int64_t j = 0; j < static_cast<std::int64_t>(N); ++j) {
+        if (dropped && dropped[j]) {
+          out[j] = 0;
+          continue;
+        }
         dot(X + static_cast<std::uint64_t>(j) * w, acc, tmp);
         const int sg = mpz_sgn(acc);
         out[j] = static_cast<std::int8_t>(sg);

@@ -112,6 +112,17 @@ struct dd_buffer {
     data = nullptr;
     size = capacity = 0;
   }
+  void swap(dd_buffer& o) {
+    std::swap(data, o.data);
+    std::swap(size, o.size);
+    std::swap(capacity, o.capacity);
+  }
+};
+
+// An adjacent pair of one step, as the rays' numbers before the step (p on
+// the positive side).
+struct dd_pair {
+  std::uint32_t p, q;
 };
 
 // What a step reports to the progress callback.
@@ -125,15 +136,11 @@ struct dd_step_report {
   std::uint64_t adjacent;    // pairs found adjacent: the new rays
   std::uint64_t rays_after;
   double seconds;            // since the run started
+  const dd_pair* pairs;      // the adjacent pairs (ray numbers before the step, p positive), in
+                             // the order of their new rays; valid during the callback only
 };
 
 typedef void (*dd_progress_fn)(void* context, const dd_step_report& report);
-
-// An adjacent pair of one step, as the rays' numbers before the step (p on
-// the positive side).
-struct dd_pair {
-  std::uint32_t p, q;
-};
 
 // A run shared by `ranks` processes that each hold every ray: each screens
 // the leaves of the positive tree whose number modulo `ranks` is its `rank`,
@@ -170,6 +177,9 @@ struct dd_problem {
   dd_progress_fn progress;            // null for none
   void* progress_context;
   const dd_partition* partition = nullptr;  // null: this process alone
+  // Pattern trees: 1 kept across steps and updated (kept_tree), 0 built
+  // afresh over all rays at every step. The rays found are the same.
+  int kept_trees = 1;
   // Raised (non-zero) by another thread to end the run early: the run
   // polls it between steps and between the leaves it screens, so it ends
   // within milliseconds, frees what it holds and reports `interrupted`.
@@ -177,6 +187,10 @@ struct dd_problem {
 };
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
+
+// Dropped rays stay in their slots until they are this fraction (1 / share)
+// of the slots; then the rays are moved down over them.
+constexpr std::uint64_t dd_compact_share = 4;
 
 enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed, interrupted };
 
@@ -230,7 +244,11 @@ inline std::uint64_t union_bits(const std::uint64_t* u, const std::uint64_t* v, 
 }
 
 // The forest of one step: trees over the positive, negative and zero rays,
-// their patterns in position order, and which ray each position holds.
+// their patterns in position order, and which ray each position holds. The
+// screening pairs the first two trees; the adjacency walk runs over all
+// three, which together hold every ray. Its buffers (and the scratch of
+// the build) are kept from step to step and only grow, so that a step
+// neither allocates nor maps fresh memory once the run has reached its size.
 struct dd_forest {
   dd_buffer<std::uint64_t> G;       // W x N patterns, position order
   dd_buffer<std::uint32_t> ray;     // position -> ray
@@ -240,24 +258,51 @@ struct dd_forest {
   std::uint64_t nodes = 0;
   std::uint64_t pos_nodes = 0, neg_first = 0, neg_end = 0;  // node ranges of the first two trees
   std::uint64_t n_pos = 0, n_neg = 0;
-
-  void release() {
-    G.release();
-    ray.release();
-    R_tree.release();
-    i_node.release();
-    i_leaf.release();
-  }
+  // Scratch of the build.
+  dd_buffer<std::uint64_t> raw;  // patterns grouped, before the trees order them
+  dd_buffer<std::uint32_t> raw_ray;
+  dd_buffer<std::uint32_t> bit_counts;
+  dd_buffer<std::uint64_t> spare, order, first_pos, last_pos;
+  dd_buffer<std::uint32_t> skip;
+  dd_buffer<std::uint8_t> lists;
 };
 
-// Bytes per ray that a step's trees and scratch take, for the budget: two
-// forests (the positive and negative trees, and one tree over all rays),
-// each with its patterns, build scratch and up to three nodes per ray, the
-// two transposed copies the vector scans read, and the ray's sign, group
-// and position.
+// Bytes per ray that the forest kept across steps and a step's scratch
+// take, for the budget: the forest with its patterns, build scratch and up
+// to three nodes per ray, the kept tree, the transposed copy the vector
+// scans read, and the ray's sign, group, and flag of a dropped ray.
 inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
   const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
-  return 2 * forest + 2 * 8 * W + 1 + 1 + 4;
+  const std::uint64_t kept = 4 + 4 + 4 + 4;  // the kept tree's slot lists (members, the next ones, new
+                                             // rays' leaves) and the renumbering of a compaction
+  return forest + kept + 8 * W + 1 + 1 + 1;
+}
+
+// One tree of a forest: over the c rays whose patterns and numbers are at
+// positions start .. start + c - 1 of f->raw and f->raw_ray, from node
+// f->nodes on; their patterns and numbers go to the same positions of f->G
+// and f->ray in the order of the tree. The build scratch must hold c rays.
+inline void forest_tree(std::uint64_t W, std::uint64_t start, std::uint64_t c, std::uint64_t leaf_size,
+                        dd_forest* f) {
+  if (c == 0) return;
+  const std::uint64_t M = 2 * W;
+  const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data + start * W);
+  pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data, 0, true};
+  build_pattern_tree(R, M, c, leaf_size, f->bit_counts.data, f->spare.data, &shape);
+  const std::uint64_t base = f->nodes;
+  write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base, f->i_leaf.data + 2 * base);
+  for (std::uint64_t l = base; l < base + shape.nodes; ++l) {
+    f->i_node.data[l] += static_cast<std::uint32_t>(base);
+    if (f->i_leaf.data[2 * l] <= f->i_leaf.data[2 * l + 1]) {
+      f->i_leaf.data[2 * l] += start;
+      f->i_leaf.data[2 * l + 1] += start;
+    }
+  }
+  f->nodes += shape.nodes;
+  for (std::uint64_t p = 0; p < c; ++p) {
+    f->ray.data[start + p] = f->raw_ray.data[start + f->order.data[p]];
+    std::memcpy(f->G.data + (start + p) * W, f->raw.data + (start + f->order.data[p]) * W, W * sizeof(std::uint64_t));
+  }
 }
 
 // Builds a forest of up to three trees over the rays of groups 0, 1 and 2
@@ -271,58 +316,353 @@ inline bool build_forest(const dd_state& s, const std::int8_t* group_of, std::ui
   const std::uint64_t N = count[0] + count[1] + count[2];
   f->n_pos = count[0];
   f->n_neg = count[1];
-  dd_buffer<std::uint64_t> raw;  // patterns grouped, before the trees order them
-  dd_buffer<std::uint32_t> raw_ray;
-  if (!raw.resize(W * N) || !raw_ray.resize(N) || !f->G.resize(W * N) || !f->ray.resize(N)) return false;
+  if (!f->raw.resize(W * N) || !f->raw_ray.resize(N) || !f->G.resize(W * N) || !f->ray.resize(N))
+    return false;
   std::uint64_t at[4] = {0, count[0], count[0] + count[1], N};
   for (std::uint64_t i = 0; i < s.N; ++i) {
     const int g = group_of ? group_of[i] : 0;
     if (g > 2) continue;
     const std::uint64_t p = at[g]++;
-    raw_ray.data[p] = static_cast<std::uint32_t>(i);
-    std::memcpy(raw.data + p * W, s.P.data + i * W, W * sizeof(std::uint64_t));
+    f->raw_ray.data[p] = static_cast<std::uint32_t>(i);
+    std::memcpy(f->raw.data + p * W, s.P.data + i * W, W * sizeof(std::uint64_t));
   }
   std::uint64_t biggest = std::max(count[0], std::max(count[1], count[2]));
   const std::uint64_t cap = pattern_tree_max_nodes(N);
-  dd_buffer<std::uint32_t> bit_counts;
-  dd_buffer<std::uint64_t> spare, order, first_pos, last_pos;
-  dd_buffer<std::uint32_t> skip;
-  dd_buffer<std::uint8_t> lists;
   const std::uint64_t group_cap = pattern_tree_max_nodes(biggest);
-  if (!bit_counts.resize(32 * (M > 0 ? M : 1)) || !spare.resize(biggest + 1) ||
-      !order.resize(biggest + 1) || !first_pos.resize(group_cap + 1) ||
-      !last_pos.resize(group_cap + 1) || !skip.resize(group_cap + 1) || !lists.resize(group_cap + 1) ||
+  if (!f->bit_counts.resize(32 * (M > 0 ? M : 1)) || !f->spare.resize(biggest + 1) ||
+      !f->order.resize(biggest + 1) || !f->first_pos.resize(group_cap + 1) ||
+      !f->last_pos.resize(group_cap + 1) || !f->skip.resize(group_cap + 1) || !f->lists.resize(group_cap + 1) ||
       !f->R_tree.resize(M * cap + 1) || !f->i_node.resize(cap + 1) || !f->i_leaf.resize(2 * cap + 2))
     return false;
   f->nodes = 0;
   std::uint64_t start = 0;
   for (int g = 0; g < 3; ++g) {
-    const std::uint64_t c = count[g];
     if (g == 1) f->neg_first = f->nodes;
-    if (c > 0) {
-      const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(raw.data + start * W);
-      pattern_tree_shape shape{order.data, first_pos.data, last_pos.data, skip.data, lists.data, 0, true};
-      build_pattern_tree(R, M, c, leaf_size, bit_counts.data, spare.data, &shape);
-      const std::uint64_t base = f->nodes;
-      write_pattern_tree(R, M, shape, f->R_tree.data + base * M, f->i_node.data + base,
-                         f->i_leaf.data + 2 * base);
-      for (std::uint64_t l = base; l < base + shape.nodes; ++l) {
-        f->i_node.data[l] += static_cast<std::uint32_t>(base);
-        if (f->i_leaf.data[2 * l] <= f->i_leaf.data[2 * l + 1]) {
-          f->i_leaf.data[2 * l] += start;
-          f->i_leaf.data[2 * l + 1] += start;
-        }
+    forest_tree(s.W, start, count[g], leaf_size, f);
+    if (g == 0) f->pos_nodes = f->nodes;
+    if (g == 1) f->neg_end = f->nodes;
+    start += count[g];
+  }
+  return true;
+}
+
+// A pattern tree over the rays' slots kept from step to step, so that a
+// step does not split all its rays anew. A step flags the rays it drops
+// and puts its new rays after the last slot; the tree takes them at the
+// next step that screens pairs: each new ray goes down the split bits of
+// the inner nodes to a leaf, the dropped rays leave their leaves, and a
+// leaf that has grown to twice the leaf size is split again. A compaction
+// of the slots renumbers the rays in the leaves. Bits added by later rows
+// never move a ray: the tree splits on bits of earlier rows, which do not
+// change. Each screening step lists the tree once per sign group
+// (positive, negative, zero), leaving out the subtrees without a ray of
+// that sign and the inner nodes left with one child, with node patterns
+// computed afresh (the AND of what each node lists): the layout
+// build_forest writes, over a tree split on the rays of earlier steps.
+// Once the tree has taken more new rays than `kept_tree_rebuild` times
+// what it was built over, it is built anew over the rays of the step. The
+// leaves' slots are held in one array, leaf after leaf, written anew
+// whenever rays come or go.
+struct kept_tree {
+  static constexpr std::uint32_t none = 0xFFFFFFFFu;
+  struct node {
+    std::uint32_t bit;       // inner: the split bit; rays holding it are under child[0]
+    std::uint32_t child[2];
+    std::uint32_t leaf;      // leaf: its index in `leaves`; inner: none
+    std::uint32_t depth;
+    std::uint32_t count[3];  // rays of each sign group under the node, this step
+  };
+  struct leaf_list {
+    std::uint64_t start, size;  // its slots: members[start .. start + size)
+    std::uint64_t split_at;     // size at which it is split again
+    std::uint64_t fill;         // where the next slot goes while members are written
+    std::uint32_t node;
+  };
+  dd_buffer<node> nodes;
+  dd_buffer<leaf_list> leaves;
+  dd_buffer<std::uint32_t> members, spare;  // spare: members being written, then swapped in
+  dd_buffer<std::uint32_t> list;            // the leaf of each new ray; the slots of a leaf to split
+  std::uint64_t slots = 0;                  // slots below this are in the tree
+  std::uint64_t built_over = 0, taken = 0;
+  bool built = false;
+  // Bytes held by the nodes and leaves (the slot lists are counted per ray).
+  std::uint64_t bytes() const { return nodes.capacity * sizeof(node) + leaves.capacity * sizeof(leaf_list); }
+};
+
+// The tree is built anew once it has taken this many times the rays it was
+// built over.
+constexpr std::uint64_t kept_tree_rebuild = 2;
+// A sign group of at most this fraction (1 / share) of the rays gets a tree
+// built afresh (kept_forest).
+constexpr std::uint64_t kept_fresh_share = 4;
+
+// Splits leaf node n, whose slots are slot_of[0 .. c) (a copy of its
+// members), with the pattern tree builder from the node's depth: the leaf
+// becomes the root of their subtree, its members are rewritten in the
+// order of the new leaves, each of which lists a part of its range. Uses
+// the forest's build scratch.
+inline bool kept_split(kept_tree* t, const dd_state& s, std::uint32_t n, const std::uint32_t* slot_of,
+                       std::uint64_t leaf_size, dd_forest* f) {
+  const std::uint32_t old_leaf = t->nodes[n].leaf;
+  const std::uint64_t c = t->leaves[old_leaf].size, base = t->leaves[old_leaf].start;
+  const std::uint64_t W = s.W, M = 2 * W, cap = pattern_tree_max_nodes(c);
+  if (c == 0) return true;
+  if (!f->raw.resize(W * c + 1) || !f->bit_counts.resize(32 * M) || !f->spare.resize(c + 1) ||
+      !f->order.resize(c + 1) || !f->first_pos.resize(cap + 1) || !f->last_pos.resize(cap + 1) ||
+      !f->skip.resize(cap + 1) || !f->lists.resize(cap + 1) || !f->raw_ray.resize(2 * cap + 2))
+    return false;
+  for (std::uint64_t i = 0; i < c; ++i)
+    std::memcpy(f->raw.data + i * W, s.P.data + std::uint64_t(slot_of[i]) * W, W * sizeof(std::uint64_t));
+  std::uint32_t* split = f->raw_ray.data;  // the split bits, then the nodes' ids in the kept tree
+  std::uint32_t* ids = f->raw_ray.data + cap + 1;
+  pattern_tree_shape shape{f->order.data, f->first_pos.data, f->last_pos.data, f->skip.data, f->lists.data,
+                           0, true, split};
+  for (std::uint64_t i = 0; i < c; ++i) shape.order[i] = i;
+  const auto* R = reinterpret_cast<const word_view_t<std::uint32_t>*>(f->raw.data);
+  detail::tree_builder builder{R, M, leaf_size, f->bit_counts.data, f->spare.data, &shape};
+  builder.node(0, c - 1, t->nodes[n].depth);
+  // Room for the new nodes and leaves, growing by half at least (the
+  // budget counts what is held).
+  auto room = [](std::uint64_t size, std::uint64_t capacity, std::uint64_t more) {
+    return size + more <= capacity ? capacity : std::max(size + more, capacity + capacity / 2);
+  };
+  if (!t->nodes.reserve(room(t->nodes.size, t->nodes.capacity, shape.nodes)) ||
+      !t->leaves.reserve(room(t->leaves.size, t->leaves.capacity, shape.nodes)))
+    return false;
+  for (std::uint64_t p = 0; p < c; ++p) t->members[base + p] = slot_of[shape.order[p]];
+  // Preorder: every node's id is known before its children are filled in;
+  // the first leaf keeps the old leaf's entry.
+  bool first_leaf = true;
+  for (std::uint64_t l = 0; l < shape.nodes; ++l) {
+    ids[l] = l == 0 ? n : static_cast<std::uint32_t>(t->nodes.size);
+    if (l > 0) t->nodes.push(kept_tree::node{0, {0, 0}, kept_tree::none, 0, {0, 0, 0}});  // has room
+  }
+  for (std::uint64_t l = 0; l < shape.nodes; ++l) {
+    kept_tree::node& k = t->nodes[ids[l]];
+    if (shape.lists[l]) {
+      std::uint32_t leaf = old_leaf;
+      if (!first_leaf) {
+        leaf = static_cast<std::uint32_t>(t->leaves.size);
+        t->leaves.push(kept_tree::leaf_list{});  // has room
       }
-      f->nodes += shape.nodes;
-      for (std::uint64_t p = 0; p < c; ++p) {
-        f->ray.data[start + p] = raw_ray.data[start + order.data[p]];
-        std::memcpy(f->G.data + (start + p) * W, raw.data + (start + order.data[p]) * W,
-                    W * sizeof(std::uint64_t));
-      }
+      first_leaf = false;
+      kept_tree::leaf_list& L = t->leaves[leaf];
+      L.start = base + shape.first_pos[l];
+      L.size = shape.last_pos[l] - shape.first_pos[l] + 1;
+      // A leaf the builder could not split (equal patterns, or the depth
+      // limit) is tried again only when it has doubled.
+      L.split_at = std::max<std::uint64_t>(2 * leaf_size, 2 * L.size);
+      L.node = ids[l];
+      k.leaf = leaf;
+    } else {
+      k.leaf = kept_tree::none;
+      k.bit = split[l];
+      k.child[0] = ids[l + 1];
+      k.child[1] = ids[shape.skip[l + 1]];
+      t->nodes[k.child[0]].depth = k.depth + 1;
+      t->nodes[k.child[1]].depth = k.depth + 1;
+    }
+  }
+  return true;
+}
+
+// Builds the tree anew over the slots of `s` not dropped.
+inline bool kept_build(kept_tree* t, const dd_state& s, const std::uint8_t* dropped, std::uint64_t leaf_size,
+                       dd_forest* f) {
+  t->built = false;
+  if (!t->list.resize(s.N + 1) || !t->members.resize(s.N + 1)) return false;
+  std::uint64_t c = 0;
+  for (std::uint64_t j = 0; j < s.N; ++j)
+    if (!dropped[j]) t->list.data[c++] = static_cast<std::uint32_t>(j);
+  if (!t->nodes.reserve(1) || !t->leaves.reserve(1)) return false;
+  t->nodes.size = t->leaves.size = 1;
+  t->nodes[0] = kept_tree::node{0, {0, 0}, 0, 0, {0, 0, 0}};
+  t->leaves[0] = kept_tree::leaf_list{0, c, 2 * leaf_size, 0, 0};
+  t->members.size = c;
+  if (!kept_split(t, s, 0, t->list.data, leaf_size, f)) return false;
+  t->slots = s.N;
+  t->built_over = c;
+  t->taken = 0;
+  t->built = true;
+  return true;
+}
+
+// Takes the new rays (slots t->slots .. s.N - 1) into the tree and drops
+// the dropped ones from it, then splits the leaves that have reached
+// their size.
+inline bool kept_take(kept_tree* t, const dd_state& s, const std::uint8_t* dropped, std::uint64_t leaf_size,
+                      dd_forest* f) {
+  const std::uint64_t W = s.W, K = s.N - t->slots;
+  if (!t->list.resize(K + 1)) return false;
+  for (std::uint64_t i = 0; i < K; ++i) {
+    const std::uint64_t* P = s.P.data + (t->slots + i) * W;
+    std::uint32_t n = 0;
+    while (t->nodes[n].leaf == kept_tree::none) {
+      const std::uint32_t b = t->nodes[n].bit;
+      n = t->nodes[n].child[(P[b / 64] >> (b % 64)) & 1 ? 0 : 1];
+    }
+    t->list.data[i] = t->nodes[n].leaf;
+  }
+  // The members written anew: each leaf's rays that are left, then its new ones.
+  const std::uint64_t L = t->leaves.size;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    leaf.fill = 0;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) leaf.fill += dropped[t->members[p]] ? 0 : 1;
+  }
+  for (std::uint64_t i = 0; i < K; ++i) ++t->leaves[t->list.data[i]].fill;
+  std::uint64_t total = 0;
+  for (std::uint64_t l = 0; l < L; ++l) total += t->leaves[l].fill;
+  if (!t->spare.resize(total + 1)) return false;
+  std::uint64_t at = 0;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    const std::uint64_t size = leaf.fill;
+    leaf.fill = at;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p)
+      if (!dropped[t->members[p]]) t->spare[leaf.fill++] = t->members[p];
+    leaf.start = at;
+    leaf.size = size;
+    at += size;
+  }
+  for (std::uint64_t i = 0; i < K; ++i) t->spare[t->leaves[t->list.data[i]].fill++] = static_cast<std::uint32_t>(t->slots + i);
+  t->members.swap(t->spare);
+  t->members.size = total;
+  t->taken += K;
+  t->slots = s.N;
+  for (std::uint64_t l = 0; l < L; ++l) {
+    const kept_tree::leaf_list leaf = t->leaves[l];
+    if (leaf.size < leaf.split_at) continue;
+    if (!t->list.resize(leaf.size + 1)) return false;
+    std::memcpy(t->list.data, t->members.data + leaf.start, leaf.size * sizeof(std::uint32_t));
+    if (!kept_split(t, s, leaf.node, t->list.data, leaf_size, f)) return false;
+  }
+  return true;
+}
+
+// After a compaction: slot j is now new_slot[j], or gone (none); `slots`
+// of the new numbering are in the tree.
+inline bool kept_renumber(kept_tree* t, const std::uint32_t* new_slot, std::uint64_t slots) {
+  if (!t->spare.resize(t->members.size + 1)) return false;
+  std::uint64_t at = 0;
+  for (std::uint64_t l = 0; l < t->leaves.size; ++l) {
+    kept_tree::leaf_list& leaf = t->leaves[l];
+    const std::uint64_t start = at;
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p)
+      if (new_slot[t->members[p]] != kept_tree::none) t->spare[at++] = new_slot[t->members[p]];
+    leaf.start = start;
+    leaf.size = at - start;
+  }
+  t->members.swap(t->spare);
+  t->members.size = at;
+  t->slots = slots;
+  return true;
+}
+
+// Rays of each group under every node of the subtree of n.
+inline void kept_count(kept_tree* t, std::uint32_t n, const std::int8_t* group_of) {
+  std::uint32_t c[4] = {0, 0, 0, 0};
+  const kept_tree::node k = t->nodes[n];
+  if (k.leaf != kept_tree::none) {
+    const kept_tree::leaf_list& leaf = t->leaves[k.leaf];
+    for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) ++c[group_of[t->members[p]] & 3];
+  } else {
+    kept_count(t, k.child[0], group_of);
+    kept_count(t, k.child[1], group_of);
+    for (int g = 0; g < 3; ++g) c[g] = t->nodes[k.child[0]].count[g] + t->nodes[k.child[1]].count[g];
+  }
+  for (int g = 0; g < 3; ++g) t->nodes[n].count[g] = c[g];
+}
+
+// Lists the subtree of n for group g into the forest (preorder, from node
+// f->nodes and position *pos on).
+inline void kept_list(const kept_tree& t, std::uint32_t n, int g, const dd_state& s, const std::int8_t* group_of,
+                      dd_forest* f, std::uint64_t* pos) {
+  const kept_tree::node& k = t.nodes[n];
+  const std::uint64_t W = s.W;
+  if (k.leaf == kept_tree::none) {
+    const std::uint32_t c0 = t.nodes[k.child[0]].count[g], c1 = t.nodes[k.child[1]].count[g];
+    if (c0 == 0 || c1 == 0) return kept_list(t, k.child[c0 == 0 ? 1 : 0], g, s, group_of, f, pos);
+    const std::uint64_t id = f->nodes++;
+    kept_list(t, k.child[0], g, s, group_of, f, pos);
+    const std::uint64_t second = f->nodes;
+    kept_list(t, k.child[1], g, s, group_of, f, pos);
+    f->i_node.data[id] = static_cast<std::uint32_t>(f->nodes);
+    f->i_leaf.data[2 * id] = 1;
+    f->i_leaf.data[2 * id + 1] = 0;
+    std::uint64_t* and_n = reinterpret_cast<std::uint64_t*>(f->R_tree.data) + id * W;
+    const std::uint64_t* a = reinterpret_cast<const std::uint64_t*>(f->R_tree.data) + (id + 1) * W;
+    const std::uint64_t* b = reinterpret_cast<const std::uint64_t*>(f->R_tree.data) + second * W;
+    for (std::uint64_t i = 0; i < W; ++i) and_n[i] = a[i] & b[i];
+    return;
+  }
+  const std::uint64_t id = f->nodes++;
+  std::uint64_t* and_n = reinterpret_cast<std::uint64_t*>(f->R_tree.data) + id * W;
+  for (std::uint64_t i = 0; i < W; ++i) and_n[i] = ~std::uint64_t(0);
+  const std::uint64_t first = *pos;
+  const kept_tree::leaf_list& leaf = t.leaves[k.leaf];
+  for (std::uint64_t p = leaf.start; p < leaf.start + leaf.size; ++p) {
+    const std::uint32_t j = t.members[p];
+    if (group_of[j] != g) continue;
+    const std::uint64_t* P = s.P.data + std::uint64_t(j) * W;
+    std::uint64_t* G = f->G.data + *pos * W;
+    for (std::uint64_t i = 0; i < W; ++i) {
+      G[i] = P[i];
+      and_n[i] &= P[i];
+    }
+    f->ray.data[(*pos)++] = j;
+  }
+  f->i_node.data[id] = static_cast<std::uint32_t>(id + 1);
+  f->i_leaf.data[2 * id] = first;
+  f->i_leaf.data[2 * id + 1] = *pos - 1;
+}
+
+// The forest of a step from the kept tree: groups as for build_forest
+// (every ray of group 3 is a dropped one). A group of at most a
+// `kept_fresh_share`-th of the rays gets a tree built afresh instead: a
+// small group lists the kept tree's leaves with few rays each, and the
+// screening walks the negative tree once per positive leaf.
+inline bool kept_forest(kept_tree* t, const dd_state& s, const std::int8_t* group_of, std::uint64_t leaf_size,
+                        dd_forest* f) {
+  kept_count(t, 0, group_of);
+  const std::uint32_t* c = t->nodes[0].count;
+  const std::uint64_t N = std::uint64_t(c[0]) + c[1] + c[2], W = s.W, M = 2 * W;
+  bool fresh[3];
+  std::uint64_t biggest = 0, at[3] = {0, c[0], std::uint64_t(c[0]) + c[1]};
+  for (int g = 0; g < 3; ++g) {
+    fresh[g] = c[g] > 0 && c[g] * kept_fresh_share <= N;
+    if (fresh[g]) biggest = std::max<std::uint64_t>(biggest, c[g]);
+  }
+  const std::uint64_t cap = pattern_tree_max_nodes(N) + 3, group_cap = pattern_tree_max_nodes(biggest);
+  if (!f->G.resize(W * N) || !f->ray.resize(N) || !f->R_tree.resize(M * cap + 1) || !f->i_node.resize(cap + 1) ||
+      !f->i_leaf.resize(2 * cap + 2) || !f->raw.resize(W * N + 1) || !f->raw_ray.resize(N + 1) ||
+      !f->bit_counts.resize(32 * M) || !f->spare.resize(biggest + 1) || !f->order.resize(biggest + 1) ||
+      !f->first_pos.resize(group_cap + 1) || !f->last_pos.resize(group_cap + 1) || !f->skip.resize(group_cap + 1) ||
+      !f->lists.resize(group_cap + 1))
+    return false;
+  if (fresh[0] || fresh[1] || fresh[2])
+    for (std::uint64_t j = 0; j < s.N; ++j) {
+      const int g = group_of[j];
+      if (g > 2 || !fresh[g]) continue;
+      const std::uint64_t p = at[g]++;
+      f->raw_ray.data[p] = static_cast<std::uint32_t>(j);
+      std::memcpy(f->raw.data + p * W, s.P.data + j * W, W * sizeof(std::uint64_t));
+    }
+  f->n_pos = c[0];
+  f->n_neg = c[1];
+  f->nodes = 0;
+  std::uint64_t start = 0;
+  for (int g = 0; g < 3; ++g) {
+    if (g == 1) f->neg_first = f->nodes;
+    if (fresh[g]) {
+      forest_tree(W, start, c[g], leaf_size, f);
+    } else if (c[g] > 0) {
+      std::uint64_t pos = start;
+      kept_list(*t, 0, g, s, group_of, f, &pos);
     }
     if (g == 0) f->pos_nodes = f->nodes;
     if (g == 1) f->neg_end = f->nodes;
-    start += c;
+    start += c[g];
   }
   return true;
 }
@@ -334,9 +674,7 @@ inline bool pair_less(const dd_pair& a, const dd_pair& b) {
 // What every thread of a step's screening reads.
 template <typename scan_t>
 struct screen_context {
-  const dd_forest* f;               // the trees of the positive and negative rays
-  const dd_forest* adj;             // one tree over all rays, for the adjacency walk
-  const std::uint32_t* adj_of_ray;  // position of each ray in adj
+  const dd_forest* f;               // the trees: positive, negative and zero rays
   std::uint64_t W;
   const std::uint64_t* plus;
   std::uint64_t limit;
@@ -423,7 +761,7 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) inline std::uint32_t pair_lan
 template <typename scan_t>
 inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::uint64_t p,
                        std::uint64_t q) {
-  const dd_forest& f = *c.adj;
+  const dd_forest& f = *c.f;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
                                                c.W, f.ray.size};
   const packed_pattern_matrix<std::uint64_t> Tr{
@@ -452,10 +790,9 @@ inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::u
     }
     return;
   }
-  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
   std::uint64_t found = UINT64_MAX;
   const witness_scan<scan_t> scan{*c.scan, R, &found};
-  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, W, f.nodes, f.i_leaf.data,
+  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(p, q, Tr, R, W, f.nodes, f.i_leaf.data,
                                                      f.i_node.data,
                                                      walk_scratch<std::uint64_t>{t->mask, t->stack}, scan)) {
     const int n = t->witnesses < witness_slots ? t->witnesses : witness_slots - 1;
@@ -601,22 +938,29 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
   *candidates = screened;
 }
 
+// Scratch of the screening kept from step to step: the positive leaves and
+// the transposed copy of the forest's patterns.
+struct dd_screen_scratch {
+  dd_buffer<std::uint32_t> leaves;
+  dd_buffer<std::uint32_t> transposed;
+};
+
 // The screening of one step with the adjacency scan and pair test of
 // instruction set `isa`: the vector scans need a transposed copy of the
-// patterns, from the heap; without it the straightforward ones run.
-// Of the positive leaves, those whose number modulo `ranks` is `rank`.
-// *failure: 0, 1 out of memory, 2 more new rays than `fits`, 3 stopped by
-// `stop`; *adjacent counts the adjacent pairs, beyond `fits` too.
-inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
-                        std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
+// patterns (one copy serves both: the forest holds every ray); without it
+// the straightforward ones run. Of the positive leaves, those whose number
+// modulo `ranks` is `rank`. *failure: 0, 1 out of memory, 2 more new rays
+// than `fits`, 3 stopped by `stop`; *adjacent counts the adjacent pairs,
+// beyond `fits` too.
+inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
                         std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
                         std::uint64_t rank, std::uint64_t ranks, const std::atomic<int>* stop,
-                        dd_buffer<dd_pair>* out, std::uint64_t* candidates, std::uint64_t* adjacent,
-                        int* failure) {
-  const std::uint64_t all = adj.ray.size;
-  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
+                        dd_screen_scratch* scratch, dd_buffer<dd_pair>* out, std::uint64_t* candidates,
+                        std::uint64_t* adjacent, int* failure) {
+  const std::uint64_t all = f.ray.size;
+  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
                                                W, all};
-  dd_buffer<std::uint32_t> leaves;
+  dd_buffer<std::uint32_t>& leaves = scratch->leaves;
   std::uint64_t n_leaves = 0;
   if (!leaves.resize(f.pos_nodes + 1)) {
     *failure = 1;
@@ -632,27 +976,19 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   const bool threaded = static_cast<double>(f.n_pos) * static_cast<double>(f.n_neg) >= parallel_work;
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = 2 * W;
-  const std::uint64_t pairs_of = f.ray.size;
-  dd_buffer<std::uint32_t> scratch, lanes;
   const int kind = candidate_pairs_path(isa) == simd_isa::avx512 ? 2 : 1;
   if (isa != simd_isa::scalar && all >= vector_group_width && transposed_copy_fits(elements, all) &&
-      scratch.resize(transposed_scratch_size(elements, all)) &&
-      (kind != 2 || lanes.resize(transposed_scratch_size(elements, pairs_of)))) {
-    std::uint32_t* Tc = transposed_scratch_start(scratch.data);
-    std::uint32_t* Tl = kind == 2 ? transposed_scratch_start(lanes.data) : nullptr;
-    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(adj.G.data);
-    const auto* L = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
+      scratch->transposed.resize(transposed_scratch_size(elements, all))) {
+    std::uint32_t* T = transposed_scratch_start(scratch->transposed.data);
+    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
 #ifdef _OPENMP
 #pragma omp parallel if (all >= parallel_work / 16)
 #endif
-    {
-      detail::transpose_columns(S, elements, all, Tc);
-      if (Tl) detail::transpose_columns(L, elements, pairs_of, Tl);
-    }
+    detail::transpose_columns(S, elements, all, T);
     done = run_vector_path(isa, [&](auto path) {
-      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
-      const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
-                                             n_leaves, Tl, &scan, &found, &failed, threaded, stop};
+      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, T, elements};
+      const screen_context<decltype(scan)> c{&f, W, plus, limit, fits, leaves.data, n_leaves,
+                                             kind == 2 ? T : nullptr, &scan, &found, &failed, threaded, stop};
       screen_pairs(c, kind, out, candidates);
     });
   }
@@ -660,8 +996,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
   if (!done) {
     const scalar_column_scan<std::uint64_t> scan{R, W};
     const screen_context<scalar_column_scan<std::uint64_t>> c{
-        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded,
-        stop};
+        &f, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded, stop};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
   *adjacent = found.load();
@@ -678,7 +1013,7 @@ inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uin
 // bits, exactly; a combination beyond int64 is reported, not rounded). A
 // store with other entries (core/big_rays.h) gives the engine the same
 // members: words per ray, the initial rays, the signs of every ray on a
-// row, the new rays of a step's pairs, the sign of a ray's first non-zero
+// row (but the dropped ones), the new rays of a step's pairs, the sign of a ray's first non-zero
 // entry, and whether (and how) its entries can be widened.
 struct int64_entries {
   const dd_problem* pb;
@@ -690,9 +1025,10 @@ struct int64_entries {
   void initial(std::uint64_t j, bool negate, std::int64_t* x) const {
     for (std::uint64_t i = 0; i < pb->n; ++i) x[i] = negate ? -pb->X0[j * pb->n + i] : pb->X0[j * pb->n + i];
   }
-  // Signs of the N rays of X on row r into out; counts of each side.
-  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, std::int8_t* out, std::uint64_t* n_pos,
-             std::uint64_t* n_neg) {
+  // Signs of the N rays of X on row r into out; counts of each side. A ray
+  // flagged in `dropped` (null: none) is not computed and gets sign 0.
+  void signs(std::uint64_t r, const std::int64_t* X, std::uint64_t N, const std::uint8_t* dropped,
+             std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
     const std::uint64_t n = pb->n, m = pb->m;
     std::uint64_t nz = 0, only = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
@@ -712,7 +1048,7 @@ struct int64_entries {
 #endif
       for (std::int64_t j = 0; j < NN; ++j) {
         const std::int64_t v = X[static_cast<std::uint64_t>(j) * n + only];
-        const int sg = (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
+        const int sg = dropped && dropped[j] ? 0 : (v > 0 ? 1 : (v < 0 ? -1 : 0)) * flip;
         out[j] = static_cast<std::int8_t>(sg);
         cp += sg > 0;
         cn += sg < 0;
@@ -725,6 +1061,10 @@ struct int64_entries {
       for (std::int64_t j = 0; j < NN; ++j) {
         const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
         int sg = 0;
+        if (dropped && dropped[j]) {
+          out[j] = 0;
+          continue;
+        }
 #if defined(__SIZEOF_INT128__)
         // The row's non-zero entries only (rows of a null space basis are
         // sparse), in 128 bits; the full exact sum where that overflows.
@@ -923,17 +1263,58 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
 
   const std::uint64_t steps = m - d;
   stats->steps = steps;
+  // Kept from step to step: the forest and the screening's scratch (sized
+  // for `workspace_rays` rays, the most any step has had), the signs,
+  // groups and pairs. The rays stay where they are: a dropped ray is only
+  // flagged, and new rays go after the last one; the rays are moved down
+  // over the dropped ones when those pass a share of the slots (and when
+  // the slots would otherwise run past 2^32 - 1). Dropped rays keep their
+  // place in the order, so the order of the rays that are left is the one
+  // a compaction at every step would give.
+  detail::dd_forest forest;
+  detail::kept_tree tree;
+  dd_buffer<std::uint32_t> slot_scratch;  // the renumbering of a compaction
+  detail::dd_screen_scratch screen;
+  dd_buffer<dd_pair> pairs;
+  dd_buffer<std::int8_t> group;
+  dd_buffer<std::uint8_t> dropped;  // per slot, 1 when the ray was dropped
+  std::uint64_t n_dropped = 0, workspace_rays = 0, slots_held = s.N;
+  if (!dropped.resize(s.N + 1)) return dd_status::out_of_memory;
+  std::memset(dropped.data, 0, s.N);
+  const std::uint64_t max_slots = (std::uint64_t(1) << 32) - 1;
+  auto held_bytes = [&](std::uint64_t slots) {
+    return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W) + tree.bytes();
+  };
+  auto compact = [&] {
+    const bool renumber = tree.built && slot_scratch.resize(s.N + 1);
+    if (!renumber) tree.built = false;  // no room to renumber: built anew when next needed
+    std::uint64_t c = 0, below = 0;
+    for (std::uint64_t j = 0; j < s.N; ++j) {
+      if (renumber) slot_scratch.data[j] = dropped.data[j] ? detail::kept_tree::none : static_cast<std::uint32_t>(c);
+      if (j < tree.slots) below = c + (dropped.data[j] ? 0 : 1);
+      if (dropped.data[j]) continue;
+      if (c != j) {
+        std::memcpy(s.X.data + c * w, s.X.data + j * w, w * 8);
+        std::memcpy(s.P.data + c * W, s.P.data + j * W, W * 8);
+      }
+      ++c;
+    }
+    std::memset(dropped.data, 0, c);
+    if (renumber && !detail::kept_renumber(&tree, slot_scratch.data, below)) tree.built = false;
+    s.N = c;
+    n_dropped = 0;
+  };
   for (std::uint64_t k = 0; k < steps; ++k) {
     const std::uint64_t step = k + 1;
-    const std::uint64_t N = s.N;
+    std::uint64_t N = s.N;  // slots, dropped rays included
     if (pb.stop && pb.stop->load()) {
       stats->failed_step = step;
       return dd_status::interrupted;
     }
-    if (!sign.resize(N + 1)) return dd_status::out_of_memory;
+    if (!sign.resize(N + 1) || !group.resize(N + 1)) return dd_status::out_of_memory;
 
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
-      store.signs(r, s.X.data, N, out, n_pos, n_neg);
+      store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
     };
 
     // The row: the next of the sequence, or the one with the fewest pairs.
@@ -959,46 +1340,57 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       r = pb.sequence[d + k];
     }
     row_signs(r, sign.data, &n_pos, &n_neg);
+    // So many new rays could run the slots past 2^32 - 1: the dropped rays
+    // go first, so that only the rays themselves count against that limit.
+    if (n_dropped > 0 && static_cast<double>(N) + static_cast<double>(n_pos) * static_cast<double>(n_neg) >
+                             static_cast<double>(max_slots)) {
+      compact();
+      N = s.N;
+      row_signs(r, sign.data, &n_pos, &n_neg);
+    }
+    const std::uint64_t live = N - n_dropped;
     done.data[r] = 1;
     const bool rev = is_rev(r);
     const std::uint64_t processed = d + k;  // rows added before this one
     const std::uint64_t limit = processed + 2 >= d ? processed + 2 - d : 0;
 
-    dd_buffer<dd_pair> pairs;
-    detail::dd_forest forest, adj;
-    dd_buffer<std::uint32_t> adj_of_ray;
+    pairs.size = 0;
     std::uint64_t candidates = 0;
-    const std::uint64_t kept = rev ? N : N - n_neg;
     if (n_pos > 0 && n_neg > 0) {
-      const std::uint64_t step_bytes = N * (ray_bytes + detail::forest_bytes_per_ray(W));
+      workspace_rays = std::max(workspace_rays, N);
+      const std::uint64_t step_bytes = held_bytes(N);
       if (over(step_bytes)) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
         return dd_status::over_budget;
       }
       note(step_bytes);
-      dd_buffer<std::int8_t> group;
-      if (!group.resize(N + 1)) return dd_status::out_of_memory;
-      for (std::uint64_t j = 0; j < N; ++j) group.data[j] = sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 3);
-      if (!detail::build_forest(s, group.data, pb.leaf_size, &forest) ||
-          !detail::build_forest(s, nullptr, pb.leaf_size, &adj) || !adj_of_ray.resize(N + 1)) {
+      for (std::uint64_t j = 0; j < N; ++j)
+        group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 2));
+      bool built = false;
+      if (!pb.kept_trees) {
+        built = detail::build_forest(s, group.data, pb.leaf_size, &forest);
+      } else {
+        built = tree.built && tree.taken <= detail::kept_tree_rebuild * std::max(tree.built_over, pb.leaf_size)
+                    ? detail::kept_take(&tree, s, dropped.data, pb.leaf_size, &forest)
+                    : detail::kept_build(&tree, s, dropped.data, pb.leaf_size, &forest);
+        built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest);
+      }
+      if (!built) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
         return dd_status::out_of_memory;
       }
-      group.release();
-      for (std::uint64_t p = 0; p < N; ++p) adj_of_ray.data[adj.ray.data[p]] = static_cast<std::uint32_t>(p);
       // New rays that fit the budget beside the rays and the forest.
       std::uint64_t fits = UINT64_MAX;
       if (pb.max_bytes != 0) fits = (pb.max_bytes - step_bytes) / ray_bytes;
-      if (N + fits > (std::uint64_t(1) << 32) - 1) fits = (std::uint64_t(1) << 32) - 1 - N;
+      if (N + fits > max_slots) fits = max_slots - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
       const dd_partition* part = pb.partition;
       const bool shared = part != nullptr && part->ranks > 1;
-      detail::screen_step(forest, adj, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa,
-                          pb.parallel_work, shared ? part->rank : 0, shared ? part->ranks : 1, pb.stop,
-                          &pairs, &candidates, &adjacent, &failure);
+      detail::screen_step(forest, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work, shared ? part->rank : 0,
+                          shared ? part->ranks : 1, pb.stop, &screen, &pairs, &candidates, &adjacent, &failure);
       if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
         stats->failed_step = step;
         return dd_status::exchange_failed;
@@ -1011,7 +1403,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       if (failure) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes + adjacent * ray_bytes;
-        if (failure == 2 && N + fits >= (std::uint64_t(1) << 32) - 1) return dd_status::too_many_rays;
+        if (failure == 2 && N + fits >= max_slots) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
       std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
@@ -1022,20 +1414,21 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     stats->adjacent += K;
     if (candidates > stats->largest) stats->largest = candidates;
 
-    // New rays at the end of X, then the kept rays moved down before them.
+    // New rays after the last slot.
     const std::uint64_t total = N + K;
-    const std::uint64_t need = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+    const std::uint64_t need = held_bytes(total);
     if (over(need)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::over_budget;
     }
     note(need);
-    if (!s.X.resize(w * total) || !s.P.resize(W * total)) {
+    if (!s.X.resize(w * total) || !s.P.resize(W * total) || !dropped.resize(total + 1)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::out_of_memory;
     }
+    slots_held = std::max(slots_held, total);
     bool overflow = false;
     if (K > 0) {
       std::uint64_t* P = s.P.data;
@@ -1046,7 +1439,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         const std::uint64_t w0 = w;
         w = store.words();
         ray_bytes = 8 * (w + W);
-        const std::uint64_t wider = total * ray_bytes + (forest.G.size ? N * detail::forest_bytes_per_ray(W) : 0);
+        const std::uint64_t wider = held_bytes(total);
         const bool fits = !over(wider);
         if (!fits || !s.X.resize(w * total)) {
           stats->failed_step = step;
@@ -1062,38 +1455,28 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
 #endif
       for (std::int64_t i = 0; i < static_cast<std::int64_t>(K); ++i)
         for (std::uint64_t k2 = 0; k2 < W; ++k2) P[(N + i) * W + k2] = P[pr[i].p * W + k2] | P[pr[i].q * W + k2];
+      std::memset(dropped.data + N, 0, K);
     }
-    forest.release();
-    adj.release();
-    adj_of_ray.release();
-    pairs.release();
     if (overflow) {
       stats->failed_step = step;
       return dd_status::int64_overflow;
     }
     assign_bit(r);
-    std::uint64_t c = 0;
     for (std::uint64_t j = 0; j < N; ++j) {
-      if (sign.data[j] < 0 && !rev) continue;
-      if (c != j) {
-        std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
-        std::memmove(s.P.data + c * W, s.P.data + j * W, W * 8);
+      if (dropped.data[j] || sign.data[j] == 0) continue;
+      if (sign.data[j] < 0 && !rev) {
+        dropped.data[j] = 1;
+        ++n_dropped;
+      } else {
+        set_bit(s.P.data + j * W, r, sign.data[j]);
       }
-      if (sign.data[j] != 0) set_bit(s.P.data + c * W, r, sign.data[j]);
-      ++c;
     }
-    if (c != N && K > 0) {
-      std::memmove(s.X.data + c * w, s.X.data + N * w, K * w * 8);
-      std::memmove(s.P.data + c * W, s.P.data + N * W, K * W * 8);
-    }
-    s.N = kept + K;
-    s.X.size = w * s.N;
-    s.P.size = W * s.N;
-    s.X.shrink();
-    s.P.shrink();
-    if (s.N > stats->max_rays) stats->max_rays = s.N;
+    s.N = total;
+    if (n_dropped > 0 && n_dropped >= total / dd_compact_share) compact();
+    const std::uint64_t rays_after = s.N - n_dropped;
+    if (rays_after > stats->max_rays) stats->max_rays = rays_after;
     if (pb.progress) {
-      dd_step_report rep{step, steps, r, N, n_pos, n_neg, candidates, K, s.N, elapsed()};
+      dd_step_report rep{step, steps, r, live, n_pos, n_neg, candidates, K, rays_after, elapsed(), pairs.data};
       pb.progress(pb.progress_context, rep);
     }
   }
@@ -1102,6 +1485,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   // one whose first non-zero entry is positive.
   std::uint64_t c = 0;
   for (std::uint64_t j = 0; j < s.N; ++j) {
+    if (dropped.data[j]) continue;
     bool reversible_ray = true;
     for (std::uint64_t w = 0; w < W && reversible_ray; ++w)
       reversible_ray = (s.P.data[j * W + w] & s.irrev.data[w]) == 0;

@@ -39,7 +39,9 @@ constexpr std::uint64_t pattern_tree_max_nodes(std::uint64_t columns) {
 // column numbers in the order the leaves list them), has skip target
 // skip[l], and lists its whole range when lists[l] is 1, nothing otherwise.
 // With in_order set, the tree is that of the matrix with its columns in
-// `order`: its ranges are positions, and no leaf needs runs.
+// `order`: its ranges are positions, and no leaf needs runs. When `split`
+// is given (same capacity as skip), every node that splits gets there the
+// bit it split on: columns holding it went to its first child.
 struct pattern_tree_shape {
   std::uint64_t* order;      // N column numbers
   std::uint64_t* first_pos;  // capacity pattern_tree_max_nodes(N) each
@@ -48,6 +50,7 @@ struct pattern_tree_shape {
   std::uint8_t* lists;
   std::uint64_t nodes;
   bool in_order;
+  std::uint32_t* split = nullptr;
 };
 
 namespace detail {
@@ -174,6 +177,7 @@ struct tree_builder {
     }
     for (std::uint64_t p = 0; p < without; ++p) order[with + p] = spare[p];
     const std::uint64_t id = new_node(s, e, false);
+    if (shape->split) shape->split[id] = static_cast<std::uint32_t>(bit);
     node(s, with - 1, depth + 1);
     node(with, e, depth + 1);
     shape->skip[id] = static_cast<std::uint32_t>(shape->nodes);

@@ -145,10 +145,11 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
   o->d = start.d;
   o->limbs = 1;
   if (start.d == 0) return;  // B alone has full rank: the cone is the origin, no rays
-  const bits::dd_problem problem{nullptr, start.m, start.n, nullptr, start.d, start.sequence.data(), nullptr,
-                                 code == 3, static_cast<std::uint64_t>(setting[0]), budget,
-                                 bits::best_simd_isa(), bits::dd_parallel_work,
-                                 setting[2] != 0 ? print_step : nullptr, progress, nullptr, &progress->stop};
+  bits::dd_problem problem{nullptr, start.m, start.n, nullptr, start.d, start.sequence.data(), nullptr,
+                           code == 3, static_cast<std::uint64_t>(setting[0]), budget,
+                           bits::best_simd_isa(), bits::dd_parallel_work,
+                           setting[2] != 0 ? print_step : nullptr, progress};
+  problem.stop = &progress->stop;
   bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1,
                           std::uint64_t(1) << 20, 0, {}};
   bits::dd_result result;

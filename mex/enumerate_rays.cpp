@@ -136,7 +136,8 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     dd_job job{};
     job.problem = {a, m, n, x0, d, order, rev, setting[1] == 2 ? 2 : setting[1] != 0,
                    static_cast<std::uint64_t>(setting[0]), budget, bits::best_simd_isa(), bits::dd_parallel_work,
-                   setting[2] != 0 ? print_step : nullptr, &run, nullptr, &run.stop};
+                   setting[2] != 0 ? print_step : nullptr, &run};
+    job.problem.stop = &run.stop;
     run.job = run_dd_job;
     run.context = &job;
 #ifdef _OPENMP

@@ -170,6 +170,66 @@ TEST_P(DoubleDescription, ElementaryModesOfRandomNetworksAsByBruteForce) {
   EXPECT_GT(modes, 500u);
 }
 
+// Each step's adjacent pairs, and the rays in the order the run gives them.
+struct stepwise {
+  std::vector<std::vector<std::uint64_t>> pairs;  // per step: p, q, p, q, ...
+  std::vector<std::int64_t> rays;
+};
+
+stepwise run_stepwise(bits::dd_problem problem) {
+  stepwise out;
+  problem.progress = [](void* context, const bits::dd_step_report& r) {
+    std::vector<std::uint64_t> step;
+    for (std::uint64_t i = 0; i < r.adjacent; ++i) step.insert(step.end(), {r.pairs[i].p, r.pairs[i].q});
+    static_cast<stepwise*>(context)->pairs.push_back(step);
+  };
+  problem.progress_context = &out;
+  bits::dd_result result;
+  bits::dd_statistics stats;
+  EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::ok);
+  out.rays.assign(result.X, result.X + result.count * problem.n);
+  std::free(result.X);
+  return out;
+}
+
+// Pattern trees kept across steps find the same adjacent pairs as trees
+// built afresh, at every step, and so the same rays in the same order: on
+// random cones {x >= 0 : a_r . x >= 0} (some rows without sign constraint),
+// with leaves small enough to split while rays come and go, and runs long
+// enough to rebuild the kept tree and compact the rays.
+TEST_P(DoubleDescription, KeptTreesPairTheRaysAsTreesBuiltAfresh) {
+  std::mt19937_64 rng(11);
+  std::uint64_t pairs = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    const std::uint64_t n = 5 + rng() % 4, m = n + 12 + rng() % 16;
+    std::vector<std::int64_t> A(m * n, 0), X0(n * n, 0);
+    std::vector<std::uint64_t> sequence(m);
+    std::vector<std::uint8_t> rev(m, 0);
+    for (std::uint64_t i = 0; i < n; ++i) A[i + i * m] = X0[i * n + i] = 1;
+    for (std::uint64_t r = n; r < m; ++r) {
+      for (std::uint64_t i = 0; i < n; ++i) A[r + i * m] = static_cast<std::int64_t>(rng() % 7) - 3;
+      rev[r] = rng() % 100 < 15;
+    }
+    for (std::uint64_t r = 0; r < m; ++r) sequence[r] = r;
+    for (int threads : {1, 2}) {
+      omp_set_num_threads(threads);
+      bits::dd_problem problem{A.data(), m, n, X0.data(), n, sequence.data(), rev.data(), trial % 3,
+                               1 + rng() % 4, 0, GetParam(), 0, nullptr, nullptr};
+      problem.kept_trees = 0;
+      const stepwise fresh = run_stepwise(problem);
+      problem.kept_trees = 1;
+      const stepwise kept = run_stepwise(problem);
+      ASSERT_EQ(kept.pairs.size(), fresh.pairs.size());
+      for (std::size_t k = 0; k < fresh.pairs.size(); ++k)
+        ASSERT_EQ(kept.pairs[k], fresh.pairs[k]) << "trial " << trial << ", step " << k + 1 << ", " << threads
+                                                 << " threads";
+      ASSERT_EQ(kept.rays, fresh.rays) << "trial " << trial;
+      for (const auto& step : fresh.pairs) pairs += step.size() / 2;
+    }
+  }
+  EXPECT_GT(pairs, 5000u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Simd, DoubleDescription, testpaths::every_path());
 
 TEST(DoubleDescriptionLimits, RowValuesAreExactAndCoprime) {
