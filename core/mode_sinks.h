@@ -1,0 +1,117 @@
+// Where the elementary flux modes of a run go (core/flux_modes_pipeline.h):
+// a sink gets the number of modes first, then the modes in their final
+// order, in one or more pieces, then the end of the run. A sink that does
+// not want the modes themselves (the count alone) spares the run their
+// expansion, orientation and order.
+//
+// Nothing here calls the host; failures come back as a message.
+#ifndef BITS_CORE_MODE_SINKS_H
+#define BITS_CORE_MODE_SINKS_H
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace bits {
+
+class mode_sink {
+ public:
+  virtual ~mode_sink() = default;
+  // False: the run stops after the double description and reports only the
+  // count (begin and finish are still called, write never).
+  virtual bool wants_modes() const { return true; }
+  // Before any mode: `reactions` entries per mode, `count` modes in all.
+  virtual bool begin(std::uint64_t reactions, std::uint64_t count, std::string* error) = 0;
+  // The next `count` modes, `reactions` int64 entries each, column-major.
+  virtual bool write(const std::int64_t* modes, std::uint64_t count, std::string* error) = 0;
+  // After the last mode.
+  virtual bool finish(std::string* error) = 0;
+  // All `count` modes at once, in a block from std::malloc that the sink now
+  // owns: by default written in pieces and freed; a sink that keeps the
+  // modes in memory can adopt the block and save a copy.
+  virtual bool take(std::int64_t* modes, std::uint64_t reactions, std::uint64_t count, std::string* error) {
+    const std::uint64_t piece = std::uint64_t(1) << 16;
+    bool ok = true;
+    for (std::uint64_t first = 0; first < count && ok; first += piece)
+      ok = write(modes + first * reactions, count - first < piece ? count - first : piece, error);
+    std::free(modes);
+    return ok;
+  }
+};
+
+// The number of modes only.
+class count_sink : public mode_sink {
+ public:
+  std::uint64_t count = 0;
+  bool wants_modes() const override { return false; }
+  bool begin(std::uint64_t, std::uint64_t n, std::string*) override {
+    count = n;
+    return true;
+  }
+  bool write(const std::int64_t*, std::uint64_t, std::string*) override { return true; }
+  bool finish(std::string*) override { return true; }
+};
+
+// The modes as one dense int64 matrix in memory (reactions x count,
+// column-major, from std::malloc): release() hands it over.
+class dense_sink : public mode_sink {
+ public:
+  std::uint64_t reactions = 0, count = 0;
+  ~dense_sink() override { std::free(modes_); }
+  const std::int64_t* modes() const { return modes_; }
+  std::int64_t* release() {
+    std::int64_t* m = modes_;
+    modes_ = nullptr;
+    return m;
+  }
+  bool begin(std::uint64_t r, std::uint64_t n, std::string*) override {
+    std::free(modes_);
+    modes_ = nullptr;
+    reactions = r;
+    count = n;
+    filled_ = 0;
+    return true;
+  }
+  bool write(const std::int64_t* modes, std::uint64_t n, std::string* error) override {
+    if (modes_ == nullptr && !allocate(error)) return false;
+    if (filled_ + n > count) {
+      *error = "more modes written than announced";
+      return false;
+    }
+    std::memcpy(modes_ + filled_ * reactions, modes, static_cast<std::size_t>(n * reactions * sizeof(std::int64_t)));
+    filled_ += n;
+    return true;
+  }
+  bool take(std::int64_t* modes, std::uint64_t r, std::uint64_t n, std::string* error) override {
+    if (modes_ != nullptr || filled_ != 0 || r != reactions || n != count)
+      return mode_sink::take(modes, r, n, error);
+    modes_ = modes;
+    filled_ = n;
+    return true;
+  }
+  bool finish(std::string* error) override {
+    if (filled_ != count) {
+      *error = "fewer modes written than announced";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool allocate(std::string* error) {
+    const std::uint64_t bytes = reactions * count * sizeof(std::int64_t);
+    modes_ = static_cast<std::int64_t*>(std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1)));
+    if (modes_ == nullptr) {
+      *error = "out of memory for the modes (" + std::to_string(bytes) + " bytes)";
+      return false;
+    }
+    return true;
+  }
+  std::int64_t* modes_ = nullptr;
+  std::uint64_t filled_ = 0;
+};
+
+}  // namespace bits
+
+#endif
