@@ -8,10 +8,14 @@
 #ifndef BITS_CORE_MODE_SINKS_H
 #define BITS_CORE_MODE_SINKS_H
 
+#include <cerrno>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace bits {
 
@@ -110,6 +114,68 @@ class dense_sink : public mode_sink {
   }
   std::int64_t* modes_ = nullptr;
   std::uint64_t filled_ = 0;
+};
+
+// The modes as text in the file `path`: one mode per line, its entries
+// (one per reaction) separated by single spaces. Written to path.partial and
+// renamed to path at the end, so a run that fails or is stopped never leaves
+// a file under the name that looks complete (and removes the partial one
+// where it can).
+class text_file_sink : public mode_sink {
+ public:
+  explicit text_file_sink(std::string path) : path_(std::move(path)), partial_(path_ + ".partial") {}
+  ~text_file_sink() override {
+    if (file_ != nullptr) {
+      std::fclose(file_);
+      std::remove(partial_.c_str());
+    }
+  }
+  // Opens the partial file, so that a caller can find an unwritable name
+  // before the run (begin opens it otherwise).
+  bool open(std::string* error) {
+    if (file_ == nullptr) file_ = std::fopen(partial_.c_str(), "wb");
+    return file_ != nullptr || fail(error);
+  }
+  bool begin(std::uint64_t reactions, std::uint64_t, std::string* error) override {
+    reactions_ = reactions;
+    return open(error);
+  }
+  bool write(const std::int64_t* modes, std::uint64_t count, std::string* error) override {
+    std::string line;
+    for (std::uint64_t k = 0; k < count; ++k) {
+      line.clear();
+      for (std::uint64_t r = 0; r < reactions_; ++r) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, modes[k * reactions_ + r]).ptr;
+        if (r > 0) line += ' ';
+        line.append(digits, end);
+      }
+      line += '\n';
+      if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) return fail(error);
+    }
+    return true;
+  }
+  bool finish(std::string* error) override {
+    if (std::fflush(file_) != 0 || std::ferror(file_)) return fail(error);
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0 || std::rename(partial_.c_str(), path_.c_str()) != 0) {
+      const int e = errno;
+      std::remove(partial_.c_str());
+      *error = "cannot write " + path_ + ": " + std::strerror(e);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool fail(std::string* error) {
+    *error = "cannot write " + partial_ + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string path_, partial_;
+  std::FILE* file_ = nullptr;
+  std::uint64_t reactions_ = 0;
 };
 
 }  // namespace bits
