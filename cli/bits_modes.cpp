@@ -20,6 +20,9 @@
 #include "core/flux_modes_pipeline.h"
 #include "core/mode_sinks.h"
 #include "core/network_text.h"
+#ifdef BITS_HDF5
+#include "core/hdf5_mode_file.h"
+#endif
 #ifdef BITS_SBML
 #include "mex/sbml_network.h"
 #endif
@@ -48,13 +51,19 @@ void usage(FILE* to) {
                "  --remove IDS      leave out the reactions IDS (comma-separated; R1, R2, ... for\n"
                "                    text input), as a knockout or a closed uptake\n"
                "  --count           count the modes only (the default without -o)\n"
-               "  -o FILE.txt       write the modes to FILE.txt, one per line\n"
+               "  -o FILE           write the modes to FILE in HDF5%s;\n"
+               "                    as text (one mode per line) when FILE ends in .txt\n"
                "  -h, --help        this text\n",
                program, program,
 #ifdef BITS_SBML
+               "",
+#else
+               " (not in this build: it lacks libsbml)",
+#endif
+#ifdef BITS_HDF5
                ""
 #else
-               " (not in this build: it lacks libsbml)"
+               " (not in this build)"
 #endif
   );
 }
@@ -81,7 +90,7 @@ struct network {
   std::uint64_t m = 0, n = 0;
   std::vector<double> S;
   std::vector<std::uint8_t> reversible;
-  std::vector<std::string> reactions;
+  std::vector<std::string> reactions, metabolites;
 };
 
 network read_text(const char* stoich, const char* rev) {
@@ -91,6 +100,7 @@ network read_text(const char* stoich, const char* rev) {
       !bits::read_reversibility(read_file(rev), rev, net.n, &net.reversible, &error))
     die(error);
   for (std::uint64_t j = 0; j < net.n; ++j) net.reactions.push_back("R" + std::to_string(j + 1));
+  for (std::uint64_t i = 0; i < net.m; ++i) net.metabolites.push_back("M" + std::to_string(i + 1));
   return net;
 }
 
@@ -112,6 +122,7 @@ network read_sbml(const char* file) {
   for (std::uint64_t e = 0; e < in.entries; ++e) net.S[in.row[e] + in.column[e] * in.m] += in.value[e];
   net.reversible.assign(in.reversible, in.reversible + in.n);
   for (std::uint64_t j = 0; j < in.n; ++j) net.reactions.push_back(in.text + in.id_start[j]);
+  for (std::uint64_t i = 0; i < in.m; ++i) net.metabolites.push_back(in.text + in.id_start[in.n + i]);
   std::free(in.block);
   return net;
 #else
@@ -136,6 +147,7 @@ void remove_reactions(network* net, const std::string& ids) {
   }
   network kept;
   kept.m = net->m;
+  kept.metabolites = net->metabolites;
   for (std::uint64_t j = 0; j < net->n; ++j) {
     if (drop[j]) continue;
     kept.S.insert(kept.S.end(), net->S.begin() + j * net->m, net->S.begin() + (j + 1) * net->m);
@@ -158,7 +170,9 @@ int run(int argc, char** argv) {
   const char* output = nullptr;
   const char* remove = nullptr;
   std::vector<const char*> inputs;
+  std::string arguments;  // the options, for the file
   for (int i = 1; i < argc; ++i) {
+    const int first = i;
     const std::string a = argv[i];
     auto value = [&]() -> const char* {
       if (i + 1 >= argc) die("option " + a + " needs a value");
@@ -190,7 +204,9 @@ int run(int argc, char** argv) {
       die("unknown option " + a + " (--help lists them)");
     } else {
       inputs.push_back(argv[i]);
+      continue;
     }
+    for (int k = first; k <= i; ++k) arguments += (arguments.empty() ? "" : " ") + std::string(argv[k]);
   }
   if (inputs.empty() || inputs.size() > 2) {
     usage(stderr);
@@ -198,8 +214,12 @@ int run(int argc, char** argv) {
   }
   if (count_only && output != nullptr) die("--count and -o exclude each other");
   const std::string out = output ? output : "";
-  if (output != nullptr && (out.size() < 5 || out.compare(out.size() - 4, 4, ".txt") != 0))
-    die("-o " + out + ": this build writes text files only (FILE.txt)");
+  const bool text_output = out.size() > 4 && out.compare(out.size() - 4, 4, ".txt") == 0;
+#ifndef BITS_HDF5
+  if (output != nullptr && !text_output)
+    die("-o " + out + ": HDF5 output is not available in this build (it lacks libhdf5; Debian: libhdf5-dev); "
+        "write a text file, FILE.txt, instead");
+#endif
 
   network net = inputs.size() == 1 ? read_sbml(inputs[0]) : read_text(inputs[0], inputs[1]);
   if (remove != nullptr) remove_reactions(&net, remove);
@@ -219,16 +239,27 @@ int run(int argc, char** argv) {
 
   std::unique_ptr<bits::mode_sink> sink;
   std::string error;
-  if (output != nullptr) {
+  if (output != nullptr && text_output) {
     auto file = std::make_unique<bits::text_file_sink>(out);
     if (!file->open(&error)) die(error);  // before the run, not after it
     sink = std::move(file);
+  } else if (output != nullptr) {
+#ifdef BITS_HDF5
+    bits::mode_file_network about{net.m, net.n, net.S.data(), net.reversible.data(), net.reactions,
+                                  net.metabolites, arguments, inputs.size() == 1 ? inputs[0] : ""};
+    if (inputs.size() == 2) about.source = std::string(inputs[0]) + " " + inputs[1];
+    auto file = std::make_unique<bits::hdf5_mode_file>(out, std::move(about));
+    if (!file->open(&error)) die(error);
+    sink = std::move(file);
+#endif
   } else {
     sink = std::make_unique<bits::count_sink>();
   }
   bits::flux_modes_info info;
-  if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt, sink.get(), &info, &error))
+  if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt, sink.get(), &info, &error)) {
+    sink.reset();  // a file sink removes its partial file (die leaves destructors out)
     die(error);
+  }
   if (opt.step != nullptr)
     std::fprintf(stderr, "%s: %llu modes of %llu reactions in %.2f s (double description %.2f s)\n", program,
                  static_cast<unsigned long long>(info.modes), static_cast<unsigned long long>(net.n), info.seconds,
