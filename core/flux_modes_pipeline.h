@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/double_description.h"
+#include "core/mode_expansion.h"
 #include "core/mode_sinks.h"
 #include "core/network_compression.h"
 #include "core/simd.h"
@@ -52,6 +53,7 @@ struct flux_modes_options {
   std::uint64_t leaf_size = 64;
   std::uint64_t max_bytes = 0;  // memory budget of the double description; 0 for none
   bool compress = true;
+  std::uint64_t piece = std::uint64_t(1) << 16;  // modes per write to a sink that takes them in pieces
   // Progress, on the calling thread: `note` gets the line that describes the
   // compressed network (without a newline), `step` one report per step.
   void (*note)(void* context, const char* line) = nullptr;
@@ -257,6 +259,48 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     return sink->begin(n, count, error) && sink->finish(error);
   }
 
+  const char* beyond_int64 =
+      "the modes of this network need integer entries beyond the int64 range (2^63) on the original "
+      "reactions; they are not returned rounded";
+#ifdef BITS_MODE_EXPANSION
+  // A sink that takes the modes in pieces: the order found from the
+  // coordinates, each piece expanded as it goes out.
+  if (!sink->wants_block()) {
+    mode_expansion expansion;
+    const mode_expansion::status st = expansion.prepare(V.data(), n, d, result.X, count, reversible);
+    if (st == mode_expansion::status::beyond_int64) {
+      std::free(result.X);
+      *error = beyond_int64;
+      return false;
+    }
+    if (st == mode_expansion::status::ok) {
+      const std::vector<std::uint32_t> perm = expansion.order();
+      const double ordered = seconds();
+      if (opt.note != nullptr) {
+        char line[200];
+        std::snprintf(line, sizeof line, "flux_modes: %llu modes in order after %.2f s; expanding and writing them",
+                      static_cast<unsigned long long>(count), ordered);
+        opt.note(opt.context, line);
+      }
+      const std::uint64_t piece = std::max<std::uint64_t>(1, std::min(opt.piece, count));
+      std::vector<std::int64_t> buffer(piece * n);
+      bool ok = sink->begin(n, count, error);
+      for (std::uint64_t first = 0; first < count && ok; first += piece) {
+        const std::int64_t k = static_cast<std::int64_t>(std::min(piece, count - first));
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (k * static_cast<std::int64_t>(n) >= 65536)
+#endif
+        for (std::int64_t i = 0; i < k; ++i) expansion.column(perm[first + i], &buffer[i * n]);
+        ok = sink->write(buffer.data(), static_cast<std::uint64_t>(k), error);
+      }
+      std::free(result.X);
+      info->seconds = seconds();
+      return ok && sink->finish(error);
+    }
+    // Sums beyond 128 bits: the exact route below.
+  }
+#endif
+
   // The fluxes of the network's reactions, coprime.
   const std::uint64_t bytes = n * count * sizeof(std::int64_t);
   std::int64_t* Y = static_cast<std::int64_t*>(std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1)));
@@ -270,8 +314,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   std::free(result.X);
   if (!fits) {
     std::free(Y);
-    *error = "the modes of this network need integer entries beyond the int64 range (2^63) on the original "
-             "reactions; they are not returned rounded";
+    *error = beyond_int64;
     return false;
   }
   // A reversible mode in the direction whose first non-zero entry is positive.

@@ -78,12 +78,13 @@ class hdf5_mode_file : public mode_sink {
               number_attribute("modes", H5T_NATIVE_UINT64, H5T_STD_U64LE, 0);
     if (group >= 0) H5Gclose(group);
     // The modes: rows grow as they come, chunks of chunk_rows modes, shuffled
-    // and deflated (runs of zeros and small numbers pack well).
+    // and deflated (runs of zeros and small numbers pack well; level 1, as
+    // the higher levels cost much more time for a little less space).
     const hsize_t start[2] = {0, n}, most[2] = {H5S_UNLIMITED, n}, chunk[2] = {chunk_rows, n > 0 ? n : 1};
     const hid_t space = ok ? H5Screate_simple(2, start, most) : -1;
     const hid_t plist = ok ? H5Pcreate(H5P_DATASET_CREATE) : -1;
     ok = ok && space >= 0 && plist >= 0 && H5Pset_chunk(plist, 2, chunk) >= 0 && H5Pset_shuffle(plist) >= 0 &&
-         H5Pset_deflate(plist, 4) >= 0;
+         H5Pset_deflate(plist, 1) >= 0;
     if (ok) modes_ = H5Dcreate2(file_, "modes", H5T_STD_I64LE, space, H5P_DEFAULT, plist, H5P_DEFAULT);
     if (plist >= 0) H5Pclose(plist);
     if (space >= 0) H5Sclose(space);

@@ -25,6 +25,10 @@ class mode_sink {
   // False: the run stops after the double description and reports only the
   // count (begin and finish are still called, write never).
   virtual bool wants_modes() const { return true; }
+  // True: the sink keeps the modes in memory whole, so the run expands them
+  // all at once and hands the block over (take); false: the run expands
+  // them a piece at a time (write) and never holds them all expanded.
+  virtual bool wants_block() const { return false; }
   // Before any mode: `reactions` entries per mode, `count` modes in all.
   virtual bool begin(std::uint64_t reactions, std::uint64_t count, std::string* error) = 0;
   // The next `count` modes, `reactions` int64 entries each, column-major.
@@ -64,6 +68,7 @@ class dense_sink : public mode_sink {
   std::uint64_t reactions = 0, count = 0;
   ~dense_sink() override { std::free(modes_); }
   const std::int64_t* modes() const { return modes_; }
+  bool wants_block() const override { return true; }
   std::int64_t* release() {
     std::int64_t* m = modes_;
     modes_ = nullptr;

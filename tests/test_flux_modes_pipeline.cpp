@@ -2,7 +2,9 @@
 // modes by brute force (tests/efm_reference.h) on random networks, some with
 // rational coefficients: the same modes, oriented and in lexicographic
 // order, in every order of the rows, with and without compression, on one
-// and two threads, into the dense and the count sink; and its failures.
+// and two threads, into the dense sink (expanded whole), a sink that takes
+// them in pieces (expanded a piece at a time) and the count sink; and its
+// failures.
 #include <omp.h>
 
 #include <cstdint>
@@ -26,6 +28,12 @@ std::vector<ray> columns(const bits::dense_sink& sink) {
     out.emplace_back(sink.modes() + k * sink.reactions, sink.modes() + (k + 1) * sink.reactions);
   return out;
 }
+
+// A dense sink that takes the modes in pieces, as a file does.
+class piecewise_sink : public bits::dense_sink {
+ public:
+  bool wants_block() const override { return false; }
+};
 
 TEST(FluxModesPipeline, RandomNetworksAsByBruteForce) {
   std::mt19937_64 rng(25);
@@ -67,6 +75,12 @@ TEST(FluxModesPipeline, RandomNetworksAsByBruteForce) {
     ASSERT_EQ(dense.reactions, n);
     EXPECT_EQ(info.modes, expected.size());
     merged += info.reactions - info.compressed_reactions;
+
+    // The same modes a few at a time (a sink that takes them in pieces).
+    piecewise_sink pieces;
+    opt.piece = 1 + trial % 4;
+    ASSERT_TRUE(bits::run_flux_modes(S.data(), m, n, rev.data(), opt, &pieces, &info, &error)) << error;
+    ASSERT_EQ(columns(pieces), expected) << "trial " << trial << ", in pieces";
 
     bits::count_sink count;
     ASSERT_TRUE(bits::run_flux_modes(S.data(), m, n, rev.data(), opt, &count, &info, &error)) << error;
@@ -121,5 +135,28 @@ TEST(FluxModesPipeline, ProgressAndFailures) {
   EXPECT_FALSE(bits::run_flux_modes(S.data(), 4, 6, rev.data(), opt, &dense, &info, &error));
   EXPECT_NE(error.find("more than the memory budget"), std::string::npos) << error;
 }
+
+#ifdef BITS_MODE_EXPANSION
+// The expansion a piece at a time stops where exactness would end: an entry
+// beyond int64 (V x = (2^63, 1), coprime), and sums beyond 128 bits, which
+// send the run to row_values' exact route.
+TEST(FluxModesPipeline, ExpansionLimits) {
+  const std::int64_t big = std::int64_t(1) << 62;
+  const std::uint8_t rev[2] = {0, 0};
+  bits::mode_expansion e;
+  const std::vector<std::int64_t> V = {big, 1, big, 0}, x = {1, 1};  // 2 x 2
+  EXPECT_EQ(e.prepare(V.data(), 2, 2, x.data(), 1, rev), bits::mode_expansion::status::beyond_int64);
+  const std::vector<std::int64_t> W(8, big), y(8, big);  // 1 x 8: eight products of 2^124
+  EXPECT_EQ(e.prepare(W.data(), 1, 8, y.data(), 1, rev), bits::mode_expansion::status::beyond_128_bits);
+  // V x = (-6, 4, -2): divided by 2, and turned, every reaction being
+  // reversible and the first entry negative: (3, -2, 1).
+  const std::vector<std::int64_t> U = {3, -2, 1}, z = {-2};
+  const std::uint8_t both[3] = {1, 1, 1};
+  ASSERT_EQ(e.prepare(U.data(), 3, 1, z.data(), 1, both), bits::mode_expansion::status::ok);
+  std::vector<std::int64_t> col(3);
+  e.column(0, col.data());
+  EXPECT_EQ(col, (std::vector<std::int64_t>{3, -2, 1}));
+}
+#endif
 
 }  // namespace
