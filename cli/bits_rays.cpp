@@ -21,6 +21,7 @@
 
 #include <unistd.h>
 
+#include "cli/cli_common.h"
 #include "core/cone_setup.h"
 #include "core/double_description.h"
 #include "core/polyhedron_file.h"
@@ -37,6 +38,10 @@
 #endif
 
 namespace {
+
+using cli_common::physical_memory;
+using cli_common::print_step;
+using cli_common::read_all;
 
 #ifdef BITS_MPI
 const char* program = "bits_rays_mpi";
@@ -77,46 +82,6 @@ void usage(FILE* to) {
   MPI_Finalize();
 #endif
   std::exit(1);
-}
-
-std::uint64_t physical_memory() {
-  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || size <= 0) return 0;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
-}
-
-bool parse_count(const char* text, std::uint64_t* v, bool suffix) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long x = std::strtoull(text, &end, 10);
-  if (errno != 0 || end == text || text[0] == '-') return false;
-  std::uint64_t scale = 1;
-  if (suffix && *end != 0 && end[1] == 0) {
-    switch (*end) {
-      case 'k': case 'K': scale = 1ull << 10; break;
-      case 'm': case 'M': scale = 1ull << 20; break;
-      case 'g': case 'G': scale = 1ull << 30; break;
-      default: return false;
-    }
-    ++end;
-  }
-  if (*end != 0 || x > UINT64_MAX / scale) return false;
-  *v = x * scale;
-  return true;
-}
-
-bool read_all(FILE* in, std::string* text) {
-  char buffer[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text->append(buffer, got);
-  return !std::ferror(in);
-}
-
-void print_step(void*, const bits::dd_step_report& r) {
-  char line[400];
-  bits::describe_step(r, line, sizeof line);
-  std::fputs(line, stderr);
-  std::fflush(stderr);
 }
 
 #ifdef BITS_MPI
@@ -367,9 +332,8 @@ int main(int argc, char** argv) {
 #endif
       return 0;
     } else if (a == "-t" || a == "--threads") {
-      const char* v = value();
-      if (!parse_count(v, &threads, false) || threads == 0 || threads > 65535)
-        die(std::string("threads must be a whole number from 1 to 65535, not '") + v + "'");
+      std::string message;
+      if (!cli_common::thread_option(value(), &threads, &message)) die(message);
     } else if (a == "--order") {
       const std::string v = value();
       if (v == "lexmin") order = bits::row_order::lexmin;
@@ -380,9 +344,8 @@ int main(int argc, char** argv) {
     } else if (a == "--progress") {
       progress = true;
     } else if (a == "--memory") {
-      const char* v = value();
-      if (!parse_count(v, &budget, true) || budget == 0)
-        die(std::string("memory must be a number of bytes (suffix k, M or G), not '") + v + "'");
+      std::string message;
+      if (!cli_common::memory_option(value(), &budget, &message)) die(message);
     } else if (a == "-o") {
       output = value();
     } else if (a.size() > 1 && a[0] == '-') {

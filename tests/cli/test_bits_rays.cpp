@@ -17,43 +17,20 @@
 #include <unistd.h>
 
 #include "core/polyhedron_file.h"
+#include "tests/cli/run_program.h"
 #ifdef BITS_GMP
 #include "tests/cli/ext_rays.h"
 #endif
 
 namespace {
 
+using run_program::have;
+using run_program::read_text;
+using run_program::run;
+using run_program::temp_path;
+using run_program::write;
+
 typedef std::vector<std::vector<std::int64_t>> rows_t;
-
-std::string temp_path(const std::string& name) {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir ? dir : "/tmp") + "/bits_rays_test_" + std::to_string(::getpid()) + "_" + name;
-}
-
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Runs a shell command; its standard output in *out, its exit status back.
-int run(const std::string& command, std::string* out) {
-  const std::string file = temp_path("out");
-  const int status = std::system((command + " > " + file + " 2>" + file + ".err").c_str());
-  *out = read_text(file);
-  std::remove(file.c_str());
-  std::remove((file + ".err").c_str());
-  return status;
-}
-
-bool have(const char* program) {
-  const bool found = std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
-#ifdef BITS_FULL_TEST
-  if (!found) ADD_FAILURE() << program << " is not installed, and the full test run needs it";
-#endif
-  return found;
-}
 
 // The rows of a polyhedron file, each scaled to coprime integers, sorted,
 // without repeats; of the last representation in it (lrs starts again with
@@ -165,12 +142,6 @@ std::vector<named_file> benchmark_files() {
 const char* polyhedron_text =
     "polyhedron\nH-representation\nlinearity 1 5\nbegin\n5 4 rational\n"
     "0 1 0 0\n1 -1 0 0\n0 0 1 0\n-1/3 0 0 1\n-1/2 1 1 -1\nend\n";
-
-std::string write(const std::string& name, const std::string& text) {
-  const std::string path = temp_path(name);
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
 
 const std::string program = BITS_RAYS;
 

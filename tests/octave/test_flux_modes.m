@@ -36,10 +36,7 @@ function test_flux_modes()
   randn('seed', 3);
   compared = 0;
   for trial = 1:40
-    m = randi([3 7]);
-    n = randi([m + 2, 14]);
-    S = round(randn(m, n) .* (rand(m, n) < 0.45) * 1.3);
-    rev = rand(1, n) < 0.35;
+    [S, rev] = random_network([3 7], 14, 0.45);
     ref = split_flux_modes(S, rev);
     order = {'mostzeros', 'fewestpairs', 'input', 'irreversiblefirst'}{mod(trial, 4) + 1};
     E = flux_modes(S, rev, 'order', order, 'threads', 1 + mod(trial, 2), 'leaf_size', randi([1 8]));

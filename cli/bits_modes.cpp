@@ -1,0 +1,280 @@
+// bits_modes: the elementary flux modes of a metabolic network, exactly, by
+// the pipeline of flux_modes (core/flux_modes_pipeline.h) without MATLAB or
+// Octave. The network comes from an SBML file (through libsbml, where the
+// program was built with it) or from a stoichiometric matrix and a
+// reversibility file in text (core/network_text.h). The modes go to a file
+// or are only counted; the last line on standard output is "N modes".
+// docs/flux_modes_program.md is the user's guide.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "core/flux_modes_pipeline.h"
+#include "core/mode_sinks.h"
+#include "core/network_text.h"
+#ifdef BITS_HDF5
+#include "core/hdf5_mode_file.h"
+#endif
+#ifdef BITS_SBML
+#include "mex/sbml_network.h"
+#endif
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace {
+
+const char* program = "bits_modes";
+
+void usage(FILE* to) {
+  std::fprintf(to,
+               "usage: %s [options] MODEL.xml\n"
+               "       %s [options] STOICH.txt REV.txt\n"
+               "The elementary flux modes of a metabolic network, exactly: from an SBML file%s,\n"
+               "or from a stoichiometric matrix (one metabolite per line, one coefficient per\n"
+               "reaction) and the reactions' reversibility (0 or 1 each) as text. The last line\n"
+               "on standard output is \"N modes\".\n"
+               "  -t, --threads N   threads (default: the cores)\n"
+               "  --order ORDER     irreversiblefirst (default), fewestpairs, mostzeros or input\n"
+               "  --progress        the compressed network and one line per step on standard error\n"
+               "  --memory BYTES    memory budget of the double description (suffix k, M or G;\n"
+               "                    default 90%% of the machine's memory)\n"
+               "  --remove IDS      leave out the reactions IDS (comma-separated; R1, R2, ... for\n"
+               "                    text input), as a knockout or a closed uptake\n"
+               "  --count           count the modes only (the default without -o)\n"
+               "  -o FILE           write the modes to FILE in HDF5%s;\n"
+               "                    as text (one mode per line) when FILE ends in .txt\n"
+               "  -h, --help        this text\n",
+               program, program,
+#ifdef BITS_SBML
+               "",
+#else
+               " (not in this build: it lacks libsbml)",
+#endif
+#ifdef BITS_HDF5
+               ""
+#else
+               " (not in this build)"
+#endif
+  );
+}
+
+[[noreturn]] void die(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+  std::exit(1);
+}
+
+std::string read_file(const char* path) {
+  errno = 0;
+  FILE* in = std::fopen(path, "rb");
+  std::string text;
+  const bool ok = in != nullptr && cli_common::read_all(in, &text);
+  const int e = errno;
+  if (in != nullptr) std::fclose(in);
+  if (!ok) die(std::string("cannot read ") + path + (e ? std::string(": ") + std::strerror(e) : ""));
+  return text;
+}
+
+// The network as flux_modes takes it: S (m x n, column-major), reversible
+// flags, and the reactions' ids.
+struct network {
+  std::uint64_t m = 0, n = 0;
+  std::vector<double> S;
+  std::vector<std::uint8_t> reversible;
+  std::vector<std::string> reactions, metabolites;
+};
+
+network read_text(const char* stoich, const char* rev) {
+  network net;
+  std::string error;
+  if (!bits::read_stoichiometry(read_file(stoich), stoich, &net.S, &net.m, &net.n, &error) ||
+      !bits::read_reversibility(read_file(rev), rev, net.n, &net.reversible, &error))
+    die(error);
+  for (std::uint64_t j = 0; j < net.n; ++j) net.reactions.push_back("R" + std::to_string(j + 1));
+  for (std::uint64_t i = 0; i < net.m; ++i) net.metabolites.push_back("M" + std::to_string(i + 1));
+  return net;
+}
+
+network read_sbml(const char* file) {
+#ifdef BITS_SBML
+  sbml_network::network in;
+  char message[sbml_network::message_size];
+  if (!sbml_network::read_network(file, &in, message)) {
+    std::string text = message;
+    const std::string tail = " . . .";  // the plug-in's ending
+    if (text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
+      text.erase(text.size() - tail.size());
+    die(text);
+  }
+  network net;
+  net.m = in.m;
+  net.n = in.n;
+  net.S.assign(in.m * in.n, 0.0);
+  for (std::uint64_t e = 0; e < in.entries; ++e) net.S[in.row[e] + in.column[e] * in.m] += in.value[e];
+  net.reversible.assign(in.reversible, in.reversible + in.n);
+  for (std::uint64_t j = 0; j < in.n; ++j) net.reactions.push_back(in.text + in.id_start[j]);
+  for (std::uint64_t i = 0; i < in.m; ++i) net.metabolites.push_back(in.text + in.id_start[in.n + i]);
+  std::free(in.block);
+  return net;
+#else
+  die(std::string("cannot read the SBML file ") + file +
+      ": this build of bits_modes has no libsbml (Debian: libsbml5-dev); give STOICH.txt REV.txt instead");
+#endif
+}
+
+// The network without the reactions `ids` (comma-separated).
+void remove_reactions(network* net, const std::string& ids) {
+  std::vector<std::uint8_t> drop(net->n, 0);
+  std::size_t at = 0;
+  while (at <= ids.size()) {
+    std::size_t end = ids.find(',', at);
+    if (end == std::string::npos) end = ids.size();
+    const std::string id = ids.substr(at, end - at);
+    const auto found = std::find(net->reactions.begin(), net->reactions.end(), id);
+    if (id.empty() || found == net->reactions.end())
+      die("--remove: the network has no reaction '" + id + "'");
+    drop[found - net->reactions.begin()] = 1;
+    at = end + 1;
+  }
+  network kept;
+  kept.m = net->m;
+  kept.metabolites = net->metabolites;
+  for (std::uint64_t j = 0; j < net->n; ++j) {
+    if (drop[j]) continue;
+    kept.S.insert(kept.S.end(), net->S.begin() + j * net->m, net->S.begin() + (j + 1) * net->m);
+    kept.reversible.push_back(net->reversible[j]);
+    kept.reactions.push_back(net->reactions[j]);
+    ++kept.n;
+  }
+  *net = std::move(kept);
+}
+
+void print_note(void*, const char* line) {
+  std::fprintf(stderr, "%s\n", line);
+  std::fflush(stderr);
+}
+
+int run(int argc, char** argv) {
+  std::uint64_t threads = 0, budget = 0;
+  bits::flux_modes_options opt;
+  bool count_only = false;
+  const char* output = nullptr;
+  const char* remove = nullptr;
+  std::vector<const char*> inputs;
+  std::string arguments;  // the options, for the file
+  for (int i = 1; i < argc; ++i) {
+    const int first = i;
+    const std::string a = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) die("option " + a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      usage(stdout);
+      return 0;
+    } else if (a == "-t" || a == "--threads") {
+      std::string message;
+      if (!cli_common::thread_option(value(), &threads, &message)) die(message);
+    } else if (a == "--order") {
+      const std::string v = value();
+      if (!bits::parse_mode_order(v, &opt.order))
+        die("order must be irreversiblefirst, fewestpairs, mostzeros or input, not '" + v + "'");
+    } else if (a == "--progress") {
+      opt.note = print_note;
+      opt.step = cli_common::print_step;
+    } else if (a == "--memory") {
+      std::string message;
+      if (!cli_common::memory_option(value(), &budget, &message)) die(message);
+    } else if (a == "--remove") {
+      remove = value();
+    } else if (a == "--count") {
+      count_only = true;
+    } else if (a == "-o") {
+      output = value();
+    } else if (a.size() > 1 && a[0] == '-') {
+      die("unknown option " + a + " (--help lists them)");
+    } else {
+      inputs.push_back(argv[i]);
+      continue;
+    }
+    for (int k = first; k <= i; ++k) arguments += (arguments.empty() ? "" : " ") + std::string(argv[k]);
+  }
+  if (inputs.empty() || inputs.size() > 2) {
+    usage(stderr);
+    return 2;
+  }
+  if (count_only && output != nullptr) die("--count and -o exclude each other");
+  const std::string out = output ? output : "";
+  const bool text_output = out.size() > 4 && out.compare(out.size() - 4, 4, ".txt") == 0;
+#ifndef BITS_HDF5
+  if (output != nullptr && !text_output)
+    die("-o " + out + ": HDF5 output is not available in this build (it lacks libhdf5; Debian: libhdf5-dev); "
+        "write a text file, FILE.txt, instead");
+#endif
+
+  network net = inputs.size() == 1 ? read_sbml(inputs[0]) : read_text(inputs[0], inputs[1]);
+  if (remove != nullptr) remove_reactions(&net, remove);
+  if (net.n == 0) die("the network has no reactions");
+
+  if (threads == 0) {
+#ifdef _OPENMP
+    threads = static_cast<std::uint64_t>(std::max(1, omp_get_num_procs()));
+#else
+    threads = 1;
+#endif
+  }
+#ifdef _OPENMP
+  omp_set_num_threads(static_cast<int>(threads));
+#endif
+  opt.max_bytes = budget != 0 ? budget : cli_common::physical_memory() / 10 * 9;
+
+  std::unique_ptr<bits::mode_sink> sink;
+  std::string error;
+  if (output != nullptr && text_output) {
+    auto file = std::make_unique<bits::text_file_sink>(out);
+    if (!file->open(&error)) die(error);  // before the run, not after it
+    sink = std::move(file);
+  } else if (output != nullptr) {
+#ifdef BITS_HDF5
+    bits::mode_file_network about{net.m, net.n, net.S.data(), net.reversible.data(), net.reactions,
+                                  net.metabolites, arguments, inputs.size() == 1 ? inputs[0] : ""};
+    if (inputs.size() == 2) about.source = std::string(inputs[0]) + " " + inputs[1];
+    auto file = std::make_unique<bits::hdf5_mode_file>(out, std::move(about));
+    if (!file->open(&error)) die(error);
+    sink = std::move(file);
+#endif
+  } else {
+    sink = std::make_unique<bits::count_sink>();
+  }
+  bits::flux_modes_info info;
+  if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt, sink.get(), &info, &error)) {
+    sink.reset();  // a file sink removes its partial file (die leaves destructors out)
+    die(error);
+  }
+  if (opt.step != nullptr)
+    std::fprintf(stderr, "%s: %llu modes of %llu reactions in %.2f s (double description %.2f s)\n", program,
+                 static_cast<unsigned long long>(info.modes), static_cast<unsigned long long>(net.n), info.seconds,
+                 info.stats.seconds);
+  std::printf("%llu modes\n", static_cast<unsigned long long>(info.modes));
+  if (std::fflush(stdout) != 0) return 1;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    die("out of memory");
+  }
+}
