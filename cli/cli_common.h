@@ -4,6 +4,7 @@
 #ifndef BITS_CLI_CLI_COMMON_H
 #define BITS_CLI_CLI_COMMON_H
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,10 @@
 #include <string>
 
 #include <unistd.h>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
 
 #include "core/double_description.h"
 
@@ -20,6 +25,22 @@ inline std::uint64_t physical_memory() {
   const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || size <= 0) return 0;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
+}
+
+// Sets the OpenMP team size: `threads`, or for 0 the processors shared by
+// `ranks` processes on this machine (at least one); returns it.
+inline std::uint64_t use_threads(std::uint64_t threads, int ranks = 1) {
+  if (threads == 0) {
+#ifdef _OPENMP
+    threads = static_cast<std::uint64_t>(std::max(1, omp_get_num_procs() / ranks));
+#else
+    threads = 1;
+#endif
+  }
+#ifdef _OPENMP
+  omp_set_num_threads(static_cast<int>(threads));
+#endif
+  return threads;
 }
 
 inline bool parse_count(const char* text, std::uint64_t* v, bool suffix) {
