@@ -243,12 +243,12 @@ inline std::uint64_t union_bits(const std::uint64_t* u, const std::uint64_t* v, 
   return c;
 }
 
-// The forest of one step: trees over the positive, negative and zero rays,
-// their patterns in position order, and which ray each position holds. The
-// screening pairs the first two trees; the adjacency walk runs over all
-// three, which together hold every ray. Its buffers (and the scratch of
-// the build) are kept from step to step and only grow, so that a step
-// neither allocates nor maps fresh memory once the run has reached its size.
+// The forest of one step: trees over the rays of up to three groups (for
+// the screening, the positive and the negative rays; for the adjacency
+// walk, one tree over all rays), their patterns in position order, and
+// which ray each position holds. Its buffers (and the scratch of the
+// build) are kept from step to step and only grow, so that a step neither
+// allocates nor maps fresh memory once the run has reached its size.
 struct dd_forest {
   dd_buffer<std::uint64_t> G;       // W x N patterns, position order
   dd_buffer<std::uint32_t> ray;     // position -> ray
@@ -267,15 +267,17 @@ struct dd_forest {
   dd_buffer<std::uint8_t> lists;
 };
 
-// Bytes per ray that the forest kept across steps and a step's scratch
-// take, for the budget: the forest with its patterns, build scratch and up
-// to three nodes per ray, the kept tree, the transposed copy the vector
-// scans read, and the ray's sign, group, and flag of a dropped ray.
+// Bytes per ray that the forests kept across steps and a step's scratch
+// take, for the budget: two forests (the positive and negative trees, and
+// one tree over all rays), each with its patterns, build scratch and up to
+// three nodes per ray, the kept tree, the two transposed copies the vector
+// scans read, and the ray's sign, two groups, position in the second forest
+// and flag of a dropped ray.
 inline std::uint64_t forest_bytes_per_ray(std::uint64_t W) {
   const std::uint64_t forest = 2 * 8 * W + 4 + 4 + 16 + 3 * (8 * W + 4 + 16 + 8 + 8 + 4 + 1);
   const std::uint64_t kept = 4 + 4 + 4 + 4;  // the kept tree's slot lists (members, the next ones, new
                                              // rays' leaves) and the renumbering of a compaction
-  return forest + kept + 8 * W + 1 + 1 + 1;
+  return 2 * forest + kept + 2 * 8 * W + 1 + 2 + 4 + 1;
 }
 
 // One tree of a forest: over the c rays whose patterns and numbers are at
@@ -394,7 +396,7 @@ struct kept_tree {
 constexpr std::uint64_t kept_tree_rebuild = 2;
 // A sign group of at most this fraction (1 / share) of the rays gets a tree
 // built afresh (kept_forest).
-constexpr std::uint64_t kept_fresh_share = 4;
+constexpr std::uint64_t kept_fresh_share = 2;
 
 // Splits leaf node n, whose slots are slot_of[0 .. c) (a copy of its
 // members), with the pattern tree builder from the node's depth: the leaf
@@ -674,7 +676,9 @@ inline bool pair_less(const dd_pair& a, const dd_pair& b) {
 // What every thread of a step's screening reads.
 template <typename scan_t>
 struct screen_context {
-  const dd_forest* f;               // the trees: positive, negative and zero rays
+  const dd_forest* f;               // the trees of the positive and negative rays
+  const dd_forest* adj;             // one tree over all rays, for the adjacency walk
+  const std::uint32_t* adj_of_ray;  // position of each ray in adj
   std::uint64_t W;
   const std::uint64_t* plus;
   std::uint64_t limit;
@@ -761,7 +765,7 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) inline std::uint32_t pair_lan
 template <typename scan_t>
 inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::uint64_t p,
                        std::uint64_t q) {
-  const dd_forest& f = *c.f;
+  const dd_forest& f = *c.adj;
   const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
                                                c.W, f.ray.size};
   const packed_pattern_matrix<std::uint64_t> Tr{
@@ -790,9 +794,10 @@ inline void screen_one(const screen_context<scan_t>& c, screen_thread* t, std::u
     }
     return;
   }
+  const std::uint64_t a = c.adj_of_ray[ray_p], b = c.adj_of_ray[ray_q];
   std::uint64_t found = UINT64_MAX;
   const witness_scan<scan_t> scan{*c.scan, R, &found};
-  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(p, q, Tr, R, W, f.nodes, f.i_leaf.data,
+  if (tree_walk<std::uint64_t, witness_scan<scan_t>>(a, b, Tr, R, W, f.nodes, f.i_leaf.data,
                                                      f.i_node.data,
                                                      walk_scratch<std::uint64_t>{t->mask, t->stack}, scan)) {
     const int n = t->witnesses < witness_slots ? t->witnesses : witness_slots - 1;
@@ -939,26 +944,26 @@ void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>*
 }
 
 // Scratch of the screening kept from step to step: the positive leaves and
-// the transposed copy of the forest's patterns.
+// the transposed copies of the two forests' patterns.
 struct dd_screen_scratch {
   dd_buffer<std::uint32_t> leaves;
-  dd_buffer<std::uint32_t> transposed;
+  dd_buffer<std::uint32_t> transposed, lanes;
 };
 
 // The screening of one step with the adjacency scan and pair test of
 // instruction set `isa`: the vector scans need a transposed copy of the
-// patterns (one copy serves both: the forest holds every ray); without it
-// the straightforward ones run. Of the positive leaves, those whose number
-// modulo `ranks` is `rank`. *failure: 0, 1 out of memory, 2 more new rays
-// than `fits`, 3 stopped by `stop`; *adjacent counts the adjacent pairs,
-// beyond `fits` too.
-inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit,
-                        std::uint64_t fits, simd_isa isa, std::uint64_t parallel_work,
-                        std::uint64_t rank, std::uint64_t ranks, const std::atomic<int>* stop,
-                        dd_screen_scratch* scratch, dd_buffer<dd_pair>* out, std::uint64_t* candidates,
-                        std::uint64_t* adjacent, int* failure) {
-  const std::uint64_t all = f.ray.size;
-  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(f.G.data),
+// patterns (one when adj is f itself, its third tree holding the zero
+// rays); without it the straightforward ones run. Of the positive
+// leaves, those whose number modulo `ranks` is `rank`. *failure: 0, 1 out
+// of memory, 2 more new rays than `fits`, 3 stopped by `stop`; *adjacent
+// counts the adjacent pairs, beyond `fits` too.
+inline void screen_step(const dd_forest& f, const dd_forest& adj, const std::uint32_t* adj_of_ray,
+                        std::uint64_t W, const std::uint64_t* plus, std::uint64_t limit, std::uint64_t fits,
+                        simd_isa isa, std::uint64_t parallel_work, std::uint64_t rank, std::uint64_t ranks,
+                        const std::atomic<int>* stop, dd_screen_scratch* scratch, dd_buffer<dd_pair>* out,
+                        std::uint64_t* candidates, std::uint64_t* adjacent, int* failure) {
+  const std::uint64_t all = adj.ray.size;
+  const packed_pattern_matrix<std::uint64_t> R{reinterpret_cast<const word_view_t<std::uint64_t>*>(adj.G.data),
                                                W, all};
   dd_buffer<std::uint32_t>& leaves = scratch->leaves;
   std::uint64_t n_leaves = 0;
@@ -976,19 +981,28 @@ inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t
   const bool threaded = static_cast<double>(f.n_pos) * static_cast<double>(f.n_neg) >= parallel_work;
 #if BITS_SIMD_DISPATCH
   const std::uint64_t elements = 2 * W;
+  const std::uint64_t pairs_of = f.ray.size;
   const int kind = candidate_pairs_path(isa) == simd_isa::avx512 ? 2 : 1;
+  const bool one = &adj == &f;  // one forest for both: one transposed copy
   if (isa != simd_isa::scalar && all >= vector_group_width && transposed_copy_fits(elements, all) &&
-      scratch->transposed.resize(transposed_scratch_size(elements, all))) {
-    std::uint32_t* T = transposed_scratch_start(scratch->transposed.data);
-    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
+      scratch->transposed.resize(transposed_scratch_size(elements, all)) &&
+      (kind != 2 || one || scratch->lanes.resize(transposed_scratch_size(elements, pairs_of)))) {
+    std::uint32_t* Tc = transposed_scratch_start(scratch->transposed.data);
+    std::uint32_t* Tl = kind == 2 && !one ? transposed_scratch_start(scratch->lanes.data) : nullptr;
+    const auto* S = reinterpret_cast<const word_view_t<std::uint32_t>*>(adj.G.data);
+    const auto* L = reinterpret_cast<const word_view_t<std::uint32_t>*>(f.G.data);
 #ifdef _OPENMP
 #pragma omp parallel if (all >= parallel_work / 16)
 #endif
-    detail::transpose_columns(S, elements, all, T);
+    {
+      detail::transpose_columns(S, elements, all, Tc);
+      if (Tl) detail::transpose_columns(L, elements, pairs_of, Tl);
+    }
+    if (kind == 2 && one) Tl = Tc;
     done = run_vector_path(isa, [&](auto path) {
-      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, T, elements};
-      const screen_context<decltype(scan)> c{&f, W, plus, limit, fits, leaves.data, n_leaves,
-                                             kind == 2 ? T : nullptr, &scan, &found, &failed, threaded, stop};
+      const vector_column_scan<std::uint64_t, decltype(path)::value> scan{{R, W}, Tc, elements};
+      const screen_context<decltype(scan)> c{&f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data,
+                                             n_leaves, Tl, &scan, &found, &failed, threaded, stop};
       screen_pairs(c, kind, out, candidates);
     });
   }
@@ -996,7 +1010,8 @@ inline void screen_step(const dd_forest& f, std::uint64_t W, const std::uint64_t
   if (!done) {
     const scalar_column_scan<std::uint64_t> scan{R, W};
     const screen_context<scalar_column_scan<std::uint64_t>> c{
-        &f, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded, stop};
+        &f, &adj, adj_of_ray, W, plus, limit, fits, leaves.data, n_leaves, nullptr, &scan, &found, &failed, threaded,
+        stop};
     screen_pairs(c, isa == simd_isa::scalar ? 0 : 1, out, candidates);
   }
   *adjacent = found.load();
@@ -1271,7 +1286,9 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   // the slots would otherwise run past 2^32 - 1). Dropped rays keep their
   // place in the order, so the order of the rays that are left is the one
   // a compaction at every step would give.
-  detail::dd_forest forest;
+  detail::dd_forest forest, adj;
+  dd_buffer<std::uint32_t> adj_of_ray;
+  dd_buffer<std::int8_t> live_group;  // 0 for a ray, 3 for a dropped one: the groups of adj
   detail::kept_tree tree;
   dd_buffer<std::uint32_t> slot_scratch;  // the renumbering of a compaction
   detail::dd_screen_scratch screen;
@@ -1279,6 +1296,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   dd_buffer<std::int8_t> group;
   dd_buffer<std::uint8_t> dropped;  // per slot, 1 when the ray was dropped
   std::uint64_t n_dropped = 0, workspace_rays = 0, slots_held = s.N;
+  std::uint64_t last_candidates = 0, last_rays = 0;  // of the last step that screened pairs
   if (!dropped.resize(s.N + 1)) return dd_status::out_of_memory;
   std::memset(dropped.data, 0, s.N);
   const std::uint64_t max_slots = (std::uint64_t(1) << 32) - 1;
@@ -1311,7 +1329,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       stats->failed_step = step;
       return dd_status::interrupted;
     }
-    if (!sign.resize(N + 1) || !group.resize(N + 1)) return dd_status::out_of_memory;
+    if (!sign.resize(N + 1) || !group.resize(N + 1) || !live_group.resize(N + 1)) return dd_status::out_of_memory;
 
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
       store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
@@ -1365,17 +1383,30 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         return dd_status::over_budget;
       }
       note(step_bytes);
-      for (std::uint64_t j = 0; j < N; ++j)
-        group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : 2));
+      // The adjacency walk gets a tree of its own over all rays when the
+      // last step that screened pairs walked it for as many pairs as it had
+      // rays; otherwise it walks the screening forest, the zero rays in a
+      // third tree of it: a forest split by sign first prunes worse, but
+      // costs no second listing and transposed copy of every ray.
+      const bool own_adj = last_candidates >= last_rays;
+      const int zero_group = own_adj ? 3 : 2;
+      for (std::uint64_t j = 0; j < N; ++j) {
+        group.data[j] = dropped.data[j] ? 3 : (sign.data[j] > 0 ? 0 : (sign.data[j] < 0 ? 1 : zero_group));
+        live_group.data[j] = dropped.data[j] ? 3 : 0;
+      }
       bool built = false;
       if (!pb.kept_trees) {
-        built = detail::build_forest(s, group.data, pb.leaf_size, &forest);
+        built = detail::build_forest(s, group.data, pb.leaf_size, &forest) &&
+                (!own_adj || detail::build_forest(s, live_group.data, pb.leaf_size, &adj));
       } else {
         built = tree.built && tree.taken <= detail::kept_tree_rebuild * std::max(tree.built_over, pb.leaf_size)
                     ? detail::kept_take(&tree, s, dropped.data, pb.leaf_size, &forest)
                     : detail::kept_build(&tree, s, dropped.data, pb.leaf_size, &forest);
-        built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest);
+        built = built && detail::kept_forest(&tree, s, group.data, pb.leaf_size, &forest) &&
+                (!own_adj || detail::kept_forest(&tree, s, live_group.data, pb.leaf_size, &adj));
       }
+      const detail::dd_forest& walk = own_adj ? adj : forest;
+      built = built && adj_of_ray.resize(N + 1);
       if (!built) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
@@ -1389,8 +1420,10 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       std::uint64_t adjacent = 0;
       const dd_partition* part = pb.partition;
       const bool shared = part != nullptr && part->ranks > 1;
-      detail::screen_step(forest, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work, shared ? part->rank : 0,
-                          shared ? part->ranks : 1, pb.stop, &screen, &pairs, &candidates, &adjacent, &failure);
+      for (std::uint64_t p = 0; p < walk.ray.size; ++p) adj_of_ray.data[walk.ray.data[p]] = static_cast<std::uint32_t>(p);
+      detail::screen_step(forest, walk, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work,
+                          shared ? part->rank : 0, shared ? part->ranks : 1, pb.stop, &screen, &pairs, &candidates,
+                          &adjacent, &failure);
       if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
         stats->failed_step = step;
         return dd_status::exchange_failed;
@@ -1409,6 +1442,10 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
     }
     const std::uint64_t K = pairs.size;
+    if (n_pos > 0 && n_neg > 0) {
+      last_candidates = candidates;
+      last_rays = live;
+    }
     stats->candidates += candidates;
     stats->rejected += n_pos * n_neg - candidates;
     stats->adjacent += K;
