@@ -82,7 +82,7 @@ class mode_expansion {
         f_[k] = f;
         // Every entry within int64, and not -2^63 (which has no negation).
         for (std::uint64_t r = 0; r < n; ++r) {
-          const int128_t y = v[r] / f;
+          const int128_t y = quotient(v[r], f);
           if (y > INT64_MAX || y <= INT64_MIN) failure = std::max(failure, 2);
         }
       }
@@ -96,7 +96,15 @@ class mode_expansion {
     const std::int64_t *a = &Vt_[r * d_], *x = X_ + k * d_;
     int128_t v = 0;
     for (std::uint64_t c = 0; c < d_; ++c) v += static_cast<int128_t>(a[c]) * x[c];
-    return static_cast<std::int64_t>(v / f_[k]);
+    return static_cast<std::int64_t>(quotient(v, f_[k]));
+  }
+
+  // v / f, exact: in 64 bits where both fit (a 128-bit division is a slow
+  // library call, and this runs for every entry the order and the output need).
+  static int128_t quotient(int128_t v, int128_t f) {
+    if (v == static_cast<std::int64_t>(v) && f == static_cast<std::int64_t>(f) && !(v == INT64_MIN && f == -1))
+      return static_cast<std::int64_t>(v) / static_cast<std::int64_t>(f);
+    return v / f;
   }
 
   // Mode k on every reaction, into y[0 .. n).
