@@ -45,8 +45,12 @@ class mode_expansion {
     X_ = X;
     count_ = count;
     Vt_.assign(n * d, 0);
+    zero_row_.assign(n, 1);
     for (std::uint64_t r = 0; r < n; ++r)
-      for (std::uint64_t c = 0; c < d; ++c) Vt_[r * d + c] = V[r + c * n];
+      for (std::uint64_t c = 0; c < d; ++c) {
+        Vt_[r * d + c] = V[r + c * n];
+        if (V[r + c * n] != 0) zero_row_[r] = 0;
+      }
     f_.assign(count, 1);
     int failure = 0;  // 1: beyond 128 bits, 2: beyond int64
 #ifdef _OPENMP
@@ -78,7 +82,7 @@ class mode_expansion {
         f_[k] = f;
         // Every entry within int64, and not -2^63 (which has no negation).
         for (std::uint64_t r = 0; r < n; ++r) {
-          const int128_t y = v[r] / f;
+          const int128_t y = quotient(v[r], f);
           if (y > INT64_MAX || y <= INT64_MIN) failure = std::max(failure, 2);
         }
       }
@@ -92,7 +96,15 @@ class mode_expansion {
     const std::int64_t *a = &Vt_[r * d_], *x = X_ + k * d_;
     int128_t v = 0;
     for (std::uint64_t c = 0; c < d_; ++c) v += static_cast<int128_t>(a[c]) * x[c];
-    return static_cast<std::int64_t>(v / f_[k]);
+    return static_cast<std::int64_t>(quotient(v, f_[k]));
+  }
+
+  // v / f, exact: in 64 bits where both fit (a 128-bit division is a slow
+  // library call, and this runs for every entry the order and the output need).
+  static int128_t quotient(int128_t v, int128_t f) {
+    if (v == static_cast<std::int64_t>(v) && f == static_cast<std::int64_t>(f) && !(v == INT64_MIN && f == -1))
+      return static_cast<std::int64_t>(v) / static_cast<std::int64_t>(f);
+    return v / f;
   }
 
   // Mode k on every reaction, into y[0 .. n).
@@ -110,8 +122,9 @@ class mode_expansion {
     };
     std::vector<range> stack{{0, count_, 0}};
     while (!stack.empty()) {
-      const range g = stack.back();
+      range g = stack.back();
       stack.pop_back();
+      while (g.r < n_ && zero_row_[g.r]) ++g.r;  // a reaction no mode uses (blocked) orders nothing
       if (g.end - g.begin < 2 || g.r == n_) continue;
       const std::int64_t size = static_cast<std::int64_t>(g.end - g.begin);
 #ifdef _OPENMP
@@ -120,6 +133,12 @@ class mode_expansion {
       for (std::int64_t i = 0; i < size; ++i) {
         const std::uint32_t k = perm[g.begin + i];
         keyed[g.begin + i] = {entry(k, g.r), k};
+      }
+      bool same = true;  // often every mode of a run has the same entry (zero) here: nothing to sort
+      for (std::uint64_t i = g.begin + 1; i < g.end && same; ++i) same = keyed[i].first == keyed[g.begin].first;
+      if (same) {
+        stack.push_back({g.begin, g.end, g.r + 1});
+        continue;
       }
       std::sort(keyed.begin() + g.begin, keyed.begin() + g.end);
       for (std::uint64_t i = g.begin; i < g.end; ++i) perm[i] = keyed[i].second;
@@ -141,6 +160,7 @@ class mode_expansion {
   std::uint64_t n_ = 0, d_ = 0, count_ = 0;
   const std::int64_t* X_ = nullptr;
   std::vector<std::int64_t> Vt_;  // n x d, row-major: V_r contiguous
+  std::vector<std::uint8_t> zero_row_;  // V_r = 0: the reaction is blocked
   std::vector<int128_t> f_;
 };
 

@@ -148,6 +148,10 @@ TEST(FluxModesPipeline, ExpansionLimits) {
   EXPECT_EQ(e.prepare(V.data(), 2, 2, x.data(), 1, rev), bits::mode_expansion::status::beyond_int64);
   const std::vector<std::int64_t> W(8, big), y(8, big);  // 1 x 8: eight products of 2^124
   EXPECT_EQ(e.prepare(W.data(), 1, 8, y.data(), 1, rev), bits::mode_expansion::status::beyond_128_bits);
+  // (-2^63, 1) on reversible reactions would be turned to (2^63, -1).
+  const std::vector<std::int64_t> T = {INT64_MIN, 1}, one = {1};
+  const std::uint8_t two[2] = {1, 1};
+  EXPECT_EQ(e.prepare(T.data(), 2, 1, one.data(), 1, two), bits::mode_expansion::status::beyond_int64);
   // V x = (-6, 4, -2): divided by 2, and turned, every reaction being
   // reversible and the first entry negative: (3, -2, 1).
   const std::vector<std::int64_t> U = {3, -2, 1}, z = {-2};
