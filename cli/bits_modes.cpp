@@ -27,10 +27,6 @@
 #include "mex/sbml_network.h"
 #endif
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
-
 namespace {
 
 const char* program = "bits_modes";
@@ -225,16 +221,7 @@ int run(int argc, char** argv) {
   if (remove != nullptr) remove_reactions(&net, remove);
   if (net.n == 0) die("the network has no reactions");
 
-  if (threads == 0) {
-#ifdef _OPENMP
-    threads = static_cast<std::uint64_t>(std::max(1, omp_get_num_procs()));
-#else
-    threads = 1;
-#endif
-  }
-#ifdef _OPENMP
-  omp_set_num_threads(static_cast<int>(threads));
-#endif
+  cli_common::use_threads(threads);
   opt.max_bytes = budget != 0 ? budget : cli_common::physical_memory() / 10 * 9;
 
   std::unique_ptr<bits::mode_sink> sink;

@@ -30,9 +30,6 @@
 #include "core/big_rays.h"
 #endif
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 #ifdef BITS_MPI
 #include <mpi.h>
 #endif
@@ -398,16 +395,7 @@ int main(int argc, char** argv) {
   // Rows b + a x >= 0 as integer rows. When every b is 0 the polyhedron is
   // a cone and its rays are found in the columns of a alone; otherwise in
   // (x0, x) with x0 >= 0 added, points being the rays with x0 > 0.
-  if (threads == 0) {
-#ifdef _OPENMP
-    threads = std::max(1, omp_get_num_procs() / local_ranks);
-#else
-    threads = 1;
-#endif
-  }
-#ifdef _OPENMP
-  omp_set_num_threads(static_cast<int>(threads));
-#endif
+  threads = cli_common::use_threads(threads, local_ranks);
   if (budget == 0) budget = physical_memory() / 10 * 9 / static_cast<std::uint64_t>(local_ranks);
   // Integers beyond int64, in the file or on the way: the run with integers
   // of any size where it is built, else an error naming what does not fit.

@@ -14,6 +14,10 @@
 
 #include "core/double_description.h"
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 namespace cli_common {
 
 inline std::uint64_t physical_memory() {
@@ -54,6 +58,21 @@ inline bool memory_option(const char* text, std::uint64_t* bytes, std::string* e
   if (parse_count(text, bytes, true) && *bytes > 0) return true;
   *error = std::string("memory must be a number of bytes (suffix k, M or G), not '") + text + "'";
   return false;
+}
+
+// Starts the OpenMP threads of a run: `threads`, or with 0 the processor
+// count shared by `processes` (processes of one job on this machine), at
+// least one; the number back.
+inline std::uint64_t use_threads(std::uint64_t threads, int processes = 1) {
+#ifdef _OPENMP
+  const int share = omp_get_num_procs() / processes;
+  if (threads == 0) threads = static_cast<std::uint64_t>(share > 1 ? share : 1);
+  omp_set_num_threads(static_cast<int>(threads));
+#else
+  (void)processes;
+  if (threads == 0) threads = 1;
+#endif
+  return threads;
 }
 
 inline bool read_all(FILE* in, std::string* text) {
