@@ -27,10 +27,6 @@
 #include "mex/sbml_network.h"
 #endif
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
-
 namespace {
 
 const char* program = "bits_modes";
@@ -225,7 +221,7 @@ int run(int argc, char** argv) {
   if (remove != nullptr) remove_reactions(&net, remove);
   if (net.n == 0) die("the network has no reactions");
 
-  threads = cli_common::use_threads(threads);
+  cli_common::use_threads(threads);
   opt.max_bytes = budget != 0 ? budget : cli_common::physical_memory() / 10 * 9;
 
   std::unique_ptr<bits::mode_sink> sink;

@@ -30,9 +30,6 @@
 #include "core/big_rays.h"
 #endif
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 #ifdef BITS_MPI
 #include <mpi.h>
 #endif

@@ -4,7 +4,6 @@
 #ifndef BITS_CLI_CLI_COMMON_H
 #define BITS_CLI_CLI_COMMON_H
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -13,11 +12,11 @@
 
 #include <unistd.h>
 
+#include "core/double_description.h"
+
 #ifdef _OPENMP
 #include <omp.h>
 #endif
-
-#include "core/double_description.h"
 
 namespace cli_common {
 
@@ -25,22 +24,6 @@ inline std::uint64_t physical_memory() {
   const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || size <= 0) return 0;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
-}
-
-// Sets the OpenMP team size: `threads`, or for 0 the processors shared by
-// `ranks` processes on this machine (at least one); returns it.
-inline std::uint64_t use_threads(std::uint64_t threads, int ranks = 1) {
-  if (threads == 0) {
-#ifdef _OPENMP
-    threads = static_cast<std::uint64_t>(std::max(1, omp_get_num_procs() / ranks));
-#else
-    threads = 1;
-#endif
-  }
-#ifdef _OPENMP
-  omp_set_num_threads(static_cast<int>(threads));
-#endif
-  return threads;
 }
 
 inline bool parse_count(const char* text, std::uint64_t* v, bool suffix) {
@@ -75,6 +58,21 @@ inline bool memory_option(const char* text, std::uint64_t* bytes, std::string* e
   if (parse_count(text, bytes, true) && *bytes > 0) return true;
   *error = std::string("memory must be a number of bytes (suffix k, M or G), not '") + text + "'";
   return false;
+}
+
+// Starts the OpenMP threads of a run: `threads`, or with 0 the processor
+// count shared by `processes` (processes of one job on this machine), at
+// least one; the number back.
+inline std::uint64_t use_threads(std::uint64_t threads, int processes = 1) {
+#ifdef _OPENMP
+  const int share = omp_get_num_procs() / processes;
+  if (threads == 0) threads = static_cast<std::uint64_t>(share > 1 ? share : 1);
+  omp_set_num_threads(static_cast<int>(threads));
+#else
+  (void)processes;
+  if (threads == 0) threads = 1;
+#endif
+  return threads;
 }
 
 inline bool read_all(FILE* in, std::string* text) {
