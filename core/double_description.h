@@ -22,18 +22,25 @@
 // one (zero on every irreversible row) in both directions until the last
 // step keeps one: the one whose first non-zero entry is positive.
 //
-// The pairs are never stored whole. Pattern trees are built over the rays
-// with a . x > 0 and < 0 (pattern_tree.h, one forest), and one more over all
-// rays; the threads take the leaves of the positive tree one at a time and
-// walk the negative tree, pruning every subtree whose common bits already
-// fail the count test or the sign test, and test the pairs that remain at
-// once: first against the inner rays the thread found last, then with the
-// adjacency walk of tree_adjacency.h over the tree of all rays. Only
-// adjacent pairs are kept, and they are as many as the new rays. So a step
-// needs memory for its rays and the new ones, plus a few hundred bytes per
-// ray for its trees, however many candidate pairs it has. A budget (bytes)
-// stops a run before a step allocates past it, naming the step and what it
-// needs (the new rays are counted to the end of the step for that).
+// The pairs are never stored whole. Pattern trees are set up over the rays
+// with a . x > 0 and < 0 (pattern_tree.h, one forest), and, when the
+// adjacency walks of the last step were many, one more over all rays; the
+// threads take the leaves of the positive tree one at a time and walk the
+// negative tree, pruning every subtree whose common bits already fail the
+// count test or the sign test, and test the pairs that remain at once:
+// first against the inner rays the thread found last, then with the
+// adjacency walk of tree_adjacency.h over the tree of all rays (or the
+// screening forest and a tree of the zero rays). The trees come from one
+// pattern tree kept across steps (kept_tree), or are built afresh for a
+// small sign group. Only adjacent pairs are kept, and they are as many as
+// the new rays. The rays stay in their slots from step to step: dropped
+// rays are flagged, new ones appended, and the rays compacted only when
+// the dropped ones pass a share. So a step needs memory for its rays and
+// the new ones, plus a few hundred bytes per ray for its trees, however
+// many candidate pairs it has. A budget (bytes) stops a run before a step
+// allocates past it, naming the step and what it needs (the new rays are
+// counted to the end of the step for that; the buffers kept across steps
+// are counted at the largest size they have had).
 //
 // Nothing here calls the host. The OpenMP regions start and end inside
 // run_double_description; the progress callback runs on the calling thread
@@ -904,6 +911,7 @@ template <typename scan_t>
 void screen_pairs(const screen_context<scan_t>& c, int kind, dd_buffer<dd_pair>* out,
                   std::uint64_t* candidates) {
   std::uint64_t screened = 0;
+  static_cast<void>(kind);  // only builds with the vector kernels choose among kernels
 #ifdef _OPENMP
 #pragma omp parallel reduction(+ : screened) if (c.threaded)
 #endif
