@@ -68,18 +68,23 @@ function bench_flux_modes(networks, results_file, timeout_seconds, names)
     nz = peer_rays('normaliz', A, B, timeout_seconds);
     lr = peer_rays('lrs', A, B, timeout_seconds);
     same = true;
+    compared = ef.done;  % whether any peer finished to compare with
     for p = [nz, lr]
       if p.done
+        compared = true;
         same = same && isequal(modes_of(p.rays, size(S, 2), r), double(ours.modes));
       end
     end
     if ef.done
       same = same && ef.count == size(ours.modes, 2) && (isempty(ef.modes) || same_modes(ef.modes, ours.modes));
     end
+    if ~compared
+      same = [];
+    end
     rows(end + 1, :) = {names{k}, size(S, 2), nnz(rev), ours, ef, nz, lr, same};
     printf('%-12s %8d modes: flux_modes %.2f s, %.0f MB; efmtool %s; normaliz %s; lrs %s%s\n', names{k}, ...
            size(ours.modes, 2), ours.cpu_seconds, ours.peak_mb, show(ef, timeout_seconds), ...
-           show(nz, timeout_seconds), show(lr, timeout_seconds), ifelse(same, '', '  MODE SETS DIFFER'));
+           show(nz, timeout_seconds), show(lr, timeout_seconds), verdict(same, '', '  MODE SETS DIFFER'));
   end
   table = sprintf(['| network | reactions (reversible) | compressed | modes | flux_modes, 1 thread | ' ...
                    'efmtool, 1 thread | Normaliz, split cone | lrs, split cone | mode sets equal |\n' ...
@@ -89,7 +94,7 @@ function bench_flux_modes(networks, results_file, timeout_seconds, names)
     table = [table sprintf('| %s | %d (%d) | %d | %d | %.2f s, %.0f MB | %s | %s | %s | %s |\n', name, n, nrev, ...
                            ours.compressed, size(ours.modes, 2), ours.cpu_seconds, ours.peak_mb, ...
                            show(ef, timeout_seconds), show(nz, timeout_seconds), show(lr, timeout_seconds), ...
-                           ifelse(same, 'yes', 'NO'))];
+                           verdict(same, 'yes', 'NO'))];
   end
   printf('\n%s', table);
   if nargin >= 2 && ~isempty(results_file)
@@ -211,6 +216,15 @@ function s = show(r, timeout_seconds)
     s = r.why;
   else
     s = sprintf('> %d s', timeout_seconds);
+  end
+end
+
+function v = verdict(same, yes, no)
+  % yes or no as the mode sets agree, or a note when no peer finished.
+  if isempty(same)
+    v = 'no peer finished';
+  else
+    v = ifelse(same, yes, no);
   end
 end
 
