@@ -66,7 +66,7 @@ TEST(BitsModesProgram, Ecoli5010FromSbml) {
     EXPECT_NE(err.find("libsbml5-dev"), std::string::npos) << err;
     return;
   }
-  ASSERT_FALSE(read_text(file).empty()) << file << " is missing (BITS_NETWORKS_DIR)";
+  if (read_text(file).empty()) GTEST_SKIP() << "no " << file << " (the shared networks, BITS_NETWORKS_DIR)";
   ASSERT_EQ(run(program + " -t 2 " + file, &out, &err), 0) << err;
   EXPECT_EQ(last_line(out), "5011 modes");
 }
@@ -186,7 +186,10 @@ TEST(BitsModesProgram, Hdf5FileRoundTripAndNeverCompleteWhenStopped) {
   // A run that fails (a budget too small) leaves no file at all; one that is
   // killed leaves only the partial file, marked incomplete where it opens.
   const std::string core2 = std::string(BITS_NETWORKS_DIR) + "/EColiCore2.xml";
-  ASSERT_FALSE(read_text(core2).empty()) << core2 << " is missing (BITS_NETWORKS_DIR)";
+  if (read_text(core2).empty()) {
+    for (const std::string& file : {s, r}) std::remove(file.c_str());
+    GTEST_SKIP() << "failed and stopped runs not tried: no " << core2 << " (the shared networks, BITS_NETWORKS_DIR)";
+  }
   EXPECT_NE(run(program + " --memory 64k -o " + o + " " + core2, &out, &err), 0);
   EXPECT_NE(err.find("more than the memory budget"), std::string::npos) << err;
   EXPECT_TRUE(read_text(o).empty() && read_text(o + ".partial").empty());
