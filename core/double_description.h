@@ -860,7 +860,7 @@ __attribute__((always_inline)) inline void screen_leaves(const screen_context<sc
       if (b0 > b1) continue;
       for (std::uint64_t p = a0; p <= a1 && t->ok; ++p) {
         const std::uint64_t* u = f.G.data + p * W;
-        if (union_bits(u, and_b, W) > c.limit) continue;
+        if (union_bits(u, and_b, W) > c.limit || !compatible(u, and_b, c.plus, W)) continue;
 #if BITS_SIMD_DISPATCH
         if constexpr (kind == 2) {
           const std::uint64_t elements = 2 * W;
