@@ -18,6 +18,7 @@
 #define BITS_CORE_FLUX_MODES_PIPELINE_H
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -59,6 +60,9 @@ struct flux_modes_options {
   void (*note)(void* context, const char* line) = nullptr;
   dd_progress_fn step = nullptr;
   void* context = nullptr;
+  // Raised by another thread to end the double description early (its
+  // `stop`, dd_problem); null for none.
+  const std::atomic<int>* stop = nullptr;
 };
 
 struct flux_modes_info {
@@ -154,6 +158,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   } else if (!detail::uncompressed(S, m, n, reversible, &net, error)) {
     return false;
   }
+  if (!sink->network(net, error)) return false;
   const std::uint64_t nc = net.columns;
   info->compressed_reactions = nc;
   info->compressed_metabolites = net.rows;
@@ -235,11 +240,12 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
 
   std::vector<std::int64_t> identity(d * d, 0);
   for (std::uint64_t c = 0; c < d; ++c) identity[c + c * d] = 1;
-  const dd_problem problem{X0.data(), nc, d, identity.data(), d, sequence.data(), net.reversible.data(),
+  dd_problem problem{X0.data(), nc, d, identity.data(), d, sequence.data(), net.reversible.data(),
                            opt.order == mode_order::irreversible_first ? 2
                                                                         : opt.order == mode_order::fewest_pairs,
                            opt.leaf_size, opt.max_bytes, best_simd_isa(), dd_parallel_work, opt.step,
                            opt.context};
+  problem.stop = opt.stop;
   dd_result result;
   const dd_status status = run_double_description(problem, &result, &info->stats);
   if (status != dd_status::ok) {

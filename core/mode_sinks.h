@@ -19,9 +19,15 @@
 
 namespace bits {
 
+struct compressed_network;  // network_compression.h
+
 class mode_sink {
  public:
   virtual ~mode_sink() = default;
+  // The compressed network, once it is known (before the double
+  // description): a sink that keeps the modes on the compressed reactions
+  // (compressed_modes.h) takes what it needs from it.
+  virtual bool network(const compressed_network&, std::string*) { return true; }
   // False: the run stops after the double description and reports only the
   // count (begin and finish are still called, write never).
   virtual bool wants_modes() const { return true; }
