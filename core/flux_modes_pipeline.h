@@ -309,7 +309,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
 
   // The fluxes of the network's reactions, coprime.
   const std::uint64_t bytes = n * count * sizeof(std::int64_t);
-  std::int64_t* Y = static_cast<std::int64_t*>(std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1)));
+  std::int64_t* Y = sink->allocate_block(n, count);
   if (Y == nullptr) {
     std::free(result.X);
     *error = "the expansion of " + std::to_string(count) + " modes to " + std::to_string(n) +
@@ -319,7 +319,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   const bool fits = row_values(V.data(), n, d, result.X, count, Y);
   std::free(result.X);
   if (!fits) {
-    std::free(Y);
+    sink->free_block(Y);
     *error = beyond_int64;
     return false;
   }
@@ -337,7 +337,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     if (first == n || y[first] > 0) continue;
     for (std::uint64_t j = first; j < n; ++j) {
       if (y[j] == INT64_MIN) {  // its negation has no int64
-        std::free(Y);
+        sink->free_block(Y);
         *error = "a reversible mode has the entry -2^63, whose negation is beyond the int64 range";
         return false;
       }
@@ -351,7 +351,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   detail::permute_columns(Y, n, perm);
   info->seconds = seconds();
   if (!sink->begin(n, count, error)) {
-    std::free(Y);
+    sink->free_block(Y);
     return false;
   }
   return sink->take(Y, n, count, error) && sink->finish(error);

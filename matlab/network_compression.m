@@ -31,7 +31,7 @@
 %
 %   Example
 %     [Sc, rc, E] = network_compression([1 -1 0 -1; 0 2 -1 0; 0 0 0 1], [0 0 0 1]);
-%     E   % [1; 1; 2; 0]
+%     % E = [1; 1; 2; 0]
 %
 %   See also COMPRESS_NETWORK, FLUX_MODES_PIPELINE.
 

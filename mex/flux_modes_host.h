@@ -96,6 +96,14 @@ class stoppable_sink : public bits::mode_sink {
  public:
   stoppable_sink(bits::mode_sink* inner, const std::atomic<int>* stop) : inner_(inner), stop_(stop) {}
   bool wants_modes() const override { return inner_->wants_modes(); }
+  bool wants_block() const override { return inner_->wants_block(); }
+  std::int64_t* allocate_block(std::uint64_t reactions, std::uint64_t count) override {
+    return inner_->allocate_block(reactions, count);
+  }
+  void free_block(std::int64_t* modes) override { inner_->free_block(modes); }
+  bool take(std::int64_t* modes, std::uint64_t reactions, std::uint64_t count, std::string* error) override {
+    return inner_->take(modes, reactions, count, error);
+  }
   bool network(const bits::compressed_network& net, std::string* error) override {
     return inner_->network(net, error);
   }
@@ -118,29 +126,38 @@ class stoppable_sink : public bits::mode_sink {
 
 // The modes straight into an int64 host array (reactions x modes), which the
 // calling thread makes when the run knows their number (the run's thread may
-// not call the host): begin() asks for it and waits; serve(), on the calling
-// thread, makes it. The array is the call's output, so no copy of the modes
-// is ever made. The host ends the call when it has no memory for the array:
-// the calling thread first asks the system for as many bytes, and the run
-// fails with a message when it cannot have them.
+// not call the host): the run asks for it and waits; serve(), on the calling
+// thread, makes it. The run expands, orients and orders the modes in that
+// array itself (allocate_block, take), so it is the call's output and no copy
+// of the modes is ever made; in front of a sink that takes them in pieces
+// (compressed_modes.h) it gets them a piece at a time. The host ends the
+// call when it has no memory for the array: the calling thread first asks the
+// system for as many bytes, and the run fails with a message when it cannot
+// have them.
 class host_modes : public bits::mode_sink {
  public:
   explicit host_modes(host::interruptible_run* run) : run_(run) {}
   mxArray* array = nullptr;  // the output, once made
 
-  bool begin(std::uint64_t reactions, std::uint64_t count, std::string* error) override {
-    rows_ = reactions;
-    count_ = count;
-    filled_ = 0;
-    state_.store(asked);
-    if (run_->on_calling_thread) serve();
-    while (state_.load() != answered) host::sleep_ms(1);
-    if (array == nullptr) {
-      *error = "the modes need " + std::to_string(rows_ * count_ * 8) + " bytes (" + std::to_string(count_) +
-               " modes of " + std::to_string(rows_) + " reactions), more than the memory at hand";
-      return false;
-    }
+  bool wants_block() const override { return true; }
+  std::int64_t* allocate_block(std::uint64_t reactions, std::uint64_t count) override {
+    return ask(reactions, count) ? data_ : nullptr;
+  }
+  void free_block(std::int64_t* modes) override {
+    if (modes != data_) std::free(modes);  // the host frees its array with the failed call
+  }
+  bool take(std::int64_t* modes, std::uint64_t reactions, std::uint64_t count, std::string* error) override {
+    if (modes != data_) return mode_sink::take(modes, reactions, count, error);
+    filled_ = count;
     return true;
+  }
+  bool begin(std::uint64_t reactions, std::uint64_t count, std::string* error) override {
+    filled_ = 0;
+    if (array != nullptr && reactions == rows_ && count == count_) return true;  // made for the block
+    if (ask(reactions, count)) return true;
+    *error = "the modes need " + std::to_string(reactions * count * 8) + " bytes (" + std::to_string(count) +
+             " modes of " + std::to_string(reactions) + " reactions), more than the memory at hand";
+    return false;
   }
   bool write(const std::int64_t* modes, std::uint64_t count, std::string* error) override {
     if (filled_ + count > count_) {
@@ -171,6 +188,17 @@ class host_modes : public bits::mode_sink {
 
  private:
   enum { idle, asked, answered };
+  // Run's thread: asks the calling thread for the array and waits for it;
+  // false when it could not be made.
+  bool ask(std::uint64_t reactions, std::uint64_t count) {
+    if (array != nullptr) return false;  // one array per call
+    rows_ = reactions;
+    count_ = count;
+    state_.store(asked);
+    if (run_->on_calling_thread) serve();
+    while (state_.load() != answered) host::sleep_ms(1);
+    return array != nullptr;
+  }
   host::interruptible_run* run_;
   std::atomic<int> state_{idle};
   std::uint64_t rows_ = 0, count_ = 0, filled_ = 0;

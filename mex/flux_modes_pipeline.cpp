@@ -13,6 +13,8 @@
 // of modes only, without expanding them. Settings and info:
 // mex/flux_modes_host.h. Every argument is checked before anything is
 // allocated; the run goes to a thread of its own, which Ctrl-C stops.
+#include "mex/cxx_runtime.h"  // first: see there
+
 #include <cstdint>
 #include <cstring>
 

@@ -14,6 +14,8 @@
 // reactions x count, reactions the ids (a column cell), total the number of
 // modes in the file. A file named *.partial, or whose attribute complete is
 // not 1, is refused.
+#include "mex/cxx_runtime.h"  // first: see there
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>

@@ -15,6 +15,8 @@
 // call: the results are copied into one block of malloc'd memory first, and
 // the outputs made from it (a block that the host's ending of the call left
 // behind is freed at the next call, or when the plug-in is unloaded).
+#include "mex/cxx_runtime.h"  // first: see there
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
