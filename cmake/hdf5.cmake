@@ -3,7 +3,8 @@
 # must compile and link; a part that is missing or half installed leaves the
 # HDF5 output out with one message. Nothing here can fail the configure: no
 # imported target is made from another package's description of itself.
-# Sets BITS_HAVE_HDF5 and, when found, the interface target bits_hdf5.
+# Sets BITS_HAVE_HDF5 and, when found, the interface target bits_hdf5 and
+# BITS_HDF5_SONAME, for the plug-in mode_file.
 option(BITS_BUILD_HDF5 "Build bits_modes' HDF5 output when libhdf5 is found" ON)
 set(BITS_HAVE_HDF5 OFF)
 if(NOT BITS_BUILD_HDF5)
@@ -44,6 +45,11 @@ if(BITS_HDF5_WORKS)
   target_include_directories(bits_hdf5 INTERFACE ${BITS_HDF5_INCLUDE_DIR})
   target_link_libraries(bits_hdf5 INTERFACE ${BITS_HDF5_LIBRARY})
   set(BITS_HAVE_HDF5 ON)
+  # The name a program that links it records (libhdf5_serial.so.103): the
+  # file's real name up to the major version.
+  get_filename_component(bits_hdf5_real ${BITS_HDF5_LIBRARY} REALPATH)
+  get_filename_component(bits_hdf5_real ${bits_hdf5_real} NAME)
+  string(REGEX REPLACE "^(.*\\.so\\.[0-9]+).*$" "\\1" BITS_HDF5_SONAME "${bits_hdf5_real}")
   message(STATUS "bits_modes HDF5 output: ${BITS_HDF5_LIBRARY}")
 else()
   message(STATUS "bits_modes HDF5 output: left out (hdf5.h and a libhdf5 that links with it not found; "

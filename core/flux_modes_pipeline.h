@@ -18,6 +18,7 @@
 #define BITS_CORE_FLUX_MODES_PIPELINE_H
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -59,6 +60,9 @@ struct flux_modes_options {
   void (*note)(void* context, const char* line) = nullptr;
   dd_progress_fn step = nullptr;
   void* context = nullptr;
+  // Raised by another thread to end the double description early (its
+  // `stop`, dd_problem); null for none.
+  const std::atomic<int>* stop = nullptr;
 };
 
 struct flux_modes_info {
@@ -154,6 +158,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   } else if (!detail::uncompressed(S, m, n, reversible, &net, error)) {
     return false;
   }
+  if (!sink->network(net, error)) return false;
   const std::uint64_t nc = net.columns;
   info->compressed_reactions = nc;
   info->compressed_metabolites = net.rows;
@@ -235,11 +240,12 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
 
   std::vector<std::int64_t> identity(d * d, 0);
   for (std::uint64_t c = 0; c < d; ++c) identity[c + c * d] = 1;
-  const dd_problem problem{X0.data(), nc, d, identity.data(), d, sequence.data(), net.reversible.data(),
+  dd_problem problem{X0.data(), nc, d, identity.data(), d, sequence.data(), net.reversible.data(),
                            opt.order == mode_order::irreversible_first ? 2
                                                                         : opt.order == mode_order::fewest_pairs,
                            opt.leaf_size, opt.max_bytes, best_simd_isa(), dd_parallel_work, opt.step,
                            opt.context};
+  problem.stop = opt.stop;
   dd_result result;
   const dd_status status = run_double_description(problem, &result, &info->stats);
   if (status != dd_status::ok) {
@@ -303,7 +309,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
 
   // The fluxes of the network's reactions, coprime.
   const std::uint64_t bytes = n * count * sizeof(std::int64_t);
-  std::int64_t* Y = static_cast<std::int64_t*>(std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1)));
+  std::int64_t* Y = sink->allocate_block(n, count);
   if (Y == nullptr) {
     std::free(result.X);
     *error = "the expansion of " + std::to_string(count) + " modes to " + std::to_string(n) +
@@ -313,7 +319,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   const bool fits = row_values(V.data(), n, d, result.X, count, Y);
   std::free(result.X);
   if (!fits) {
-    std::free(Y);
+    sink->free_block(Y);
     *error = beyond_int64;
     return false;
   }
@@ -331,7 +337,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     if (first == n || y[first] > 0) continue;
     for (std::uint64_t j = first; j < n; ++j) {
       if (y[j] == INT64_MIN) {  // its negation has no int64
-        std::free(Y);
+        sink->free_block(Y);
         *error = "a reversible mode has the entry -2^63, whose negation is beyond the int64 range";
         return false;
       }
@@ -345,7 +351,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   detail::permute_columns(Y, n, perm);
   info->seconds = seconds();
   if (!sink->begin(n, count, error)) {
-    std::free(Y);
+    sink->free_block(Y);
     return false;
   }
   return sink->take(Y, n, count, error) && sink->finish(error);

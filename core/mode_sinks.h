@@ -19,9 +19,15 @@
 
 namespace bits {
 
+struct compressed_network;  // network_compression.h
+
 class mode_sink {
  public:
   virtual ~mode_sink() = default;
+  // The compressed network, once it is known (before the double
+  // description): a sink that keeps the modes on the compressed reactions
+  // (compressed_modes.h) takes what it needs from it.
+  virtual bool network(const compressed_network&, std::string*) { return true; }
   // False: the run stops after the double description and reports only the
   // count (begin and finish are still called, write never).
   virtual bool wants_modes() const { return true; }
@@ -35,17 +41,26 @@ class mode_sink {
   virtual bool write(const std::int64_t* modes, std::uint64_t count, std::string* error) = 0;
   // After the last mode.
   virtual bool finish(std::string* error) = 0;
-  // All `count` modes at once, in a block from std::malloc that the sink now
-  // owns: by default written in pieces and freed; a sink that keeps the
+  // All `count` modes at once, in a block from allocate_block that the sink
+  // now owns: by default written in pieces and freed; a sink that keeps the
   // modes in memory can adopt the block and save a copy.
   virtual bool take(std::int64_t* modes, std::uint64_t reactions, std::uint64_t count, std::string* error) {
     const std::uint64_t piece = std::uint64_t(1) << 16;
     bool ok = true;
     for (std::uint64_t first = 0; first < count && ok; first += piece)
       ok = write(modes + first * reactions, count - first < piece ? count - first : piece, error);
-    std::free(modes);
+    free_block(modes);
     return ok;
   }
+  // The block that a run expands all modes into (reactions x count int64)
+  // before take(), and its release when the run fails first: std::malloc
+  // and std::free, or memory of the sink's own (a host array that becomes
+  // the result, so the modes are never copied). Null: no memory.
+  virtual std::int64_t* allocate_block(std::uint64_t reactions, std::uint64_t count) {
+    const std::uint64_t bytes = reactions * count * sizeof(std::int64_t);
+    return static_cast<std::int64_t*>(std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1)));
+  }
+  virtual void free_block(std::int64_t* modes) { std::free(modes); }
 };
 
 // The number of modes only.

@@ -4,6 +4,7 @@ function [E, names, info] = flux_modes(S, varargin)
 %   E = FLUX_MODES(S, REVERSIBLE)
 %   E = FLUX_MODES('model.xml')
 %   [E, NAMES, INFO] = FLUX_MODES(..., NAME, VALUE, ...)
+%   N = FLUX_MODES(..., 'output', 'modes.h5')
 %
 %   The elementary flux modes (EFMs) of the network with stoichiometric
 %   matrix S (internal metabolites x reactions) and reversible reactions
@@ -27,19 +28,22 @@ function [E, names, info] = flux_modes(S, varargin)
 %
 %   S holds integers or rationals p/q (q <= 2^24, as for EXTREME_RAYS).
 %
-%   Method: the network is compressed first (COMPRESS_NETWORK: blocked
+%   Method, all in one call of the compiled FLUX_MODES_PIPELINE (the
+%   network crosses into it once, the modes come back once, straight into
+%   E): the network is compressed first (as COMPRESS_NETWORK: blocked
 %   reactions removed, reactions that always carry flux in a fixed ratio
 %   merged, exactly); then the double description method runs on the
-%   compressed network by ENUMERATE_RAYS, in the nullspace form: its initial
-%   rays are an integer basis of the null space of the compressed S (from
-%   INTEGER_NULL_SPACE), and each further reaction is added as one row, the
+%   compressed network, in the nullspace form: its initial rays are an
+%   integer basis of the null space of the compressed S, and each further
+%   reaction is added as one row, the
 %   reversible ones without being split (they keep both signs, and two modes
 %   that use a reversible reaction in opposite directions are never
 %   combined). Each mode is held as its d coordinates in the null space
 %   basis, not as its fluxes on every reaction. Candidate pairs are screened
 %   as they are found, never stored, so a step needs memory for its modes
-%   and the new ones only. The modes are expanded back to the original
-%   reactions at the end.
+%   and the new ones only. At the end the modes are expanded back to the
+%   original reactions, oriented and ordered a few thousand at a time, each
+%   piece written into E (or the file) as it is done.
 %   Ctrl-C stops a running call within a fraction of a second, with an
 %   error, its memory freed.
 %
@@ -67,13 +71,37 @@ function [E, names, info] = flux_modes(S, varargin)
 %                 call with an error naming the step and what it needs
 %     'leaf_size' leaf size of the pattern trees (default 64)
 %     'compress'  false: skip the compression (default true)
+%     'output'    what E is:
+%                 'dense' (default) the modes, as above;
+%                 'compressed' a struct with fields modes (int64, one mode
+%                 per column on the reactions of the compressed network, in
+%                 the same order and direction) and expansion (sparse
+%                 double, reactions x compressed reactions, as NET.E of
+%                 COMPRESS_NETWORK), so that E = expansion * double(modes)
+%                 (each column divided by the gcd of its entries, which is
+%                 1 unless S has rational entries); exactly, in int64:
+%                 [i, g, c] = find(expansion); E = zeros(n, size(modes, 2),
+%                 'int64'); E(i, :) = int64(c) .* modes(g, :). Often several
+%                 times less memory than the dense modes;
+%                 'count' the number of modes only (double), without
+%                 expanding them;
+%                 a file name (any other text, e.g. 'modes.h5'): the modes
+%                 are written to that HDF5 file as they come, never all in
+%                 memory, in the layout of the program bits_modes (READ_MODES
+%                 reads it back in runs), and E is their number. The file
+%                 appears only once every mode is in it (FILE.partial
+%                 until then). Needs the plug-in MODE_FILE, built where
+%                 libhdf5 is found (not in the Windows build).
+%     'file'      the same as 'output' with a file name
 %
 %   INFO fields: modes (number found), reactions, metabolites (of the
 %   network), compressed_reactions, compressed_metabolites, reversible
 %   (compressed reversible reactions), dimension (of the null space),
 %   steps, pairs (candidate pairs screened), adjacent, rejected (pairs that
 %   failed the count or sign test), largest (most candidate pairs in one
-%   step), max_modes (most modes held at once), peak_bytes, time (seconds).
+%   step), max_modes (most modes held at once), peak_bytes (of the double
+%   description), time (seconds, the whole call), dd_time (seconds of the
+%   double description alone).
 %
 %   Example
 %     % r1: -> A, r2: A -> B, r3: B -> C, r4: C ->, r5: B <-> D, r6: D <->
@@ -83,11 +111,14 @@ function [E, names, info] = flux_modes(S, varargin)
 %     % (D taken up through r6 and r5 to leave by r3 and r4; A to D and out
 %     % by r6; A through to C and out by r4)
 %
-%   See also COMPRESS_NETWORK, SBML_READ, ENUMERATE_RAYS, EXTREME_RAYS.
+%   See also COMPRESS_NETWORK, SBML_READ, READ_MODES, FLUX_MODES_PIPELINE,
+%   MODE_FILE, EXTREME_RAYS.
 
   t_start = tic;
+  source = '';
   if ischar(S)
     file = S;
+    source = file;
     [S, reversible, reactions, metabolites] = sbml_read(file);
     options = varargin;
   else
@@ -101,7 +132,7 @@ function [E, names, info] = flux_modes(S, varargin)
   end
   names = struct('reactions', {reactions}, 'metabolites', {metabolites});
   opt = struct('threads', [], 'order', 'irreversiblefirst', 'progress', false, 'memory', 0, ...
-               'leaf_size', 64, 'compress', true);
+               'leaf_size', 64, 'compress', true, 'output', 'dense', 'file', '');
   if mod(numel(options), 2) ~= 0
     error('flux_modes: options come as name, value pairs');
   end
@@ -130,112 +161,65 @@ function [E, names, info] = flux_modes(S, varargin)
     error('flux_modes: REVERSIBLE must hold one logical per reaction (%d)', n);
   end
   reversible = logical(reversible(:)');
-
-  if opt.compress
-    [net, cinfo] = compress_network(S, reversible);
-  else
-    net = struct('S', integer_columns(S), 'reversible', reversible, ...
-                 'E', int64(eye(n)), 'metabolites', 1:m);
-    cinfo = struct('compressed_reactions', n, 'compressed_metabolites', m);
+  orders = {'irreversiblefirst', 'fewestpairs', 'mostzeros', 'input'};
+  order = find(strcmp(opt.order, orders)) - 1;
+  if ~ischar(opt.order) || isempty(order)
+    error('flux_modes: order must be ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
   end
-  Sc = net.S;
-  rc = net.reversible;
-  nc = size(Sc, 2);
-  info = struct('modes', 0, 'reactions', n, 'metabolites', m, ...
-                'compressed_reactions', nc, 'compressed_metabolites', size(Sc, 1), ...
-                'reversible', nnz(rc), 'dimension', 0, 'steps', 0, 'pairs', 0, 'adjacent', 0, ...
-                'rejected', 0, 'largest', 0, 'max_modes', 0, 'peak_bytes', 0, 'time', 0);
-  if nc == 0
-    E = zeros(n, 0, 'int64');
-    info.time = toc(t_start);
-    return;
+  if ~ischar(opt.output) || isempty(opt.output) || ~ischar(opt.file)
+    error('flux_modes: output must be ''dense'', ''compressed'', ''count'' or a file name');
   end
-
-  % The initial modes: an integer basis of the null space whose free
-  % reactions (identity rows) are irreversible where possible, since a
-  % reversible one starts with both directions.
-  cols = [find(rc), find(~rc)];
-  [K, pivots] = integer_null_space(Sc(:, cols));
-  d = size(K, 2);
-  info.dimension = d;
-  if d == 0
-    E = zeros(n, 0, 'int64');
-    info.time = toc(t_start);
-    return;
-  end
-  X0 = zeros(nc, d, 'int64');
-  X0(cols, :) = K;
-  free = cols(setdiff(1:nc, pivots));
-  rest = setdiff(1:nc, free);
-  switch opt.order
-    case {'mostzeros', 'fewestpairs', 'irreversiblefirst'}
-      % Most zeros in the null space rows first; ties by position.
-      zeros_in = sum(X0(rest, :) == 0, 2)';
-      [~, k] = sort(-zeros_in);
-      rest = rest(k);
-    case 'input'
-    otherwise
-      error('flux_modes: order must be ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
-  end
-  sequence = [free, rest] - 1;
-  if opt.progress
-    fprintf('flux_modes: %d reactions (%d reversible) and %d metabolites, compressed to %d reactions (%d reversible) and %d metabolites; null space of dimension %d, %d steps\n', ...
-            n, nnz(reversible), m, nc, nnz(rc), size(Sc, 1), d, nc - d);
-  end
-  % The modes are kept as their d coordinates in the basis (d entries each
-  % rather than nc): a compressed reaction's flux is its row of the basis
-  % times them, the free reactions' rows being positive multiples of the
-  % identity. enumerate_rays returns the fluxes of the original reactions,
-  % V times the coordinates divided by their gcd, where V is the expansion
-  % (net.E, one non-zero per row at most) times the basis: each entry one
-  % product, checked.
-  [i, g, e] = find(net.E);
-  V = zeros(n, d, 'int64');
-  for k = 1:numel(i)
-    row = e(k) .* X0(g(k), :);
-    if any(row == intmax('int64') | row == intmin('int64'))
-      error('flux_modes: the expansion to the original reactions needs integers beyond the int64 range (2^63)');
+  output = opt.output;
+  if ~isempty(opt.file)
+    if ~any(strcmp(output, {'dense', 'file'}))
+      error('flux_modes: give either ''file'' or an output other than a file, not both');
     end
-    V(i(k), :) = row;
+    output = opt.file;
+  elseif strcmp(output, 'file')
+    error('flux_modes: output ''file'' needs the file name: ''file'', NAME');
   end
-  dynamic = strcmp(opt.order, 'fewestpairs') + 2 * strcmp(opt.order, 'irreversiblefirst');
-  settings = [opt.leaf_size, dynamic, logical(opt.progress), opt.memory];
+  if isinteger(S) && any(abs(double(S(:))) >= 2^53)
+    error('flux_modes: S must hold integers below 2^53');
+  end
+  S = full(double(S));
+  settings = [opt.leaf_size, order, logical(opt.progress), opt.memory, logical(opt.compress)];
+  threads = uint16(opt.threads);
+
   try
-    [E, dinfo] = enumerate_rays(X0, eye(d, 'int64'), sequence, rc, uint16(opt.threads), settings, V);
-  catch err
-    if ~isempty(strfind(err.message, 'beyond the int64 range'))
-      error('flux_modes: the modes of this network need integer entries beyond the int64 range (2^63); they are not returned rounded (%s)', ...
-            err.message);
+    switch output
+      case 'dense'
+        [E, row] = flux_modes_pipeline(S, reversible, threads, settings);
+      case 'count'
+        [E, row] = flux_modes_pipeline(S, reversible, threads, settings, 'count');
+      case 'compressed'
+        [modes, row, x] = flux_modes_pipeline(S, reversible, threads, settings, 'compressed');
+        expansion = sparse(double(x(:, 1)), double(x(:, 2)), double(x(:, 3)), n, size(modes, 1));
+        E = struct('modes', modes, 'expansion', expansion);
+      otherwise
+        if ~exist('mode_file')
+          error('flux_modes: writing a modes file needs the plug-in mode_file (built where libhdf5 is found)');
+        end
+        about = sprintf('flux_modes order=%s leaf_size=%d memory=%d compress=%d', ...
+                        opt.order, opt.leaf_size, opt.memory, logical(opt.compress));
+        [E, row] = mode_file('write', S, reversible, threads, settings, output, reactions(:), ...
+                             metabolites(:), about, source);
     end
-    rethrow(err);
+  catch err
+    % The run's own failures in the words flux_modes has always used;
+    % Ctrl-C and the double description's steps as the plug-in says them.
+    message = regexprep(err.message, ' \. \. \.$', '');
+    if strncmp(message, 'flux_modes:', 11) || strncmp(message, 'Interrupted', 11) || ...
+       strncmp(message, 'Step ', 5) || numel(message) < 2
+      rethrow(err);
+    end
+    if isstrprop(message(2), 'lower')
+      message(1) = lower(message(1));
+    end
+    error('flux_modes: %s', message);
   end
-
-  % A reversible mode (no irreversible reaction) in the direction whose
-  % first non-zero entry is positive, in the order of the network.
-  if ~isempty(E)
-    [~, first] = max(E ~= 0, [], 1);
-    flip = all(E(~reversible, :) == 0, 1) & E(sub2ind(size(E), first, 1:size(E, 2))) < 0;
-    E(:, flip) = -E(:, flip);
-  end
-  E = E';  % one step at a time, so that at most two copies of E are held
-  E = sortrows(E);
-  E = E';
-  info.modes = size(E, 2);
-  info.steps = dinfo(1);
-  info.pairs = dinfo(2);
-  info.adjacent = dinfo(3);
-  info.rejected = dinfo(4);
-  info.largest = dinfo(5);
-  info.max_modes = dinfo(6);
-  info.peak_bytes = dinfo(7);
-  info.time = toc(t_start);
-end
-
-function S = integer_columns(S)
-  % S as int64, for networks that are not compressed; integers only.
-  S = double(S);
-  if any(S(:) ~= round(S(:))) || any(abs(S(:)) >= 2^53)
-    error('flux_modes: without compression, S must hold integers below 2^53');
-  end
-  S = int64(S);
+  info = struct('modes', row(1), 'reactions', row(2), 'metabolites', row(3), ...
+                'compressed_reactions', row(4), 'compressed_metabolites', row(5), ...
+                'reversible', row(6), 'dimension', row(7), 'steps', row(8), 'pairs', row(9), ...
+                'adjacent', row(10), 'rejected', row(11), 'largest', row(12), 'max_modes', row(13), ...
+                'peak_bytes', row(14), 'time', toc(t_start), 'dd_time', row(16));
 end

@@ -16,9 +16,11 @@ function [E, reactions, info] = read_modes(file, first, count)
 %   FILE.partial and renames it only when every mode is in it, and sets the
 %   attribute complete to 1 at the end.
 %
-%   In MATLAB, the modes are read with h5read, only those asked for, so a
-%   file larger than memory can be read in runs. GNU Octave has no h5read:
-%   there the whole file is read by load, then the run taken from it.
+%   Only the modes asked for are read (MATLAB: h5read; GNU Octave, which has
+%   no h5read: the plug-in MODE_FILE, an HDF5 hyperslab), so a file larger
+%   than memory can be read in runs. Where Octave has no MODE_FILE (built
+%   only where libhdf5 is found), the whole file is read by load and the run
+%   taken from it.
 %
 %   Layout of the file: docs/flux_modes_program.md.
 %
@@ -26,7 +28,7 @@ function [E, reactions, info] = read_modes(file, first, count)
 %     % bits_modes -o modes.h5 model.xml (in a shell), then
 %     E = read_modes('modes.h5', 1, 1000);   % the first 1000 modes
 %
-%   See also FLUX_MODES.
+%   See also FLUX_MODES, MODE_FILE.
 
   if ~ischar(file) || isempty(file)
     error('read_modes: FILE must be a file name');
@@ -37,7 +39,9 @@ function [E, reactions, info] = read_modes(file, first, count)
   if ~exist(file, 'file')
     error('read_modes: cannot find the file ''%s''', file);
   end
-  if exist('h5read')  % MATLAB
+  matlab = exist('h5read') ~= 0;
+  chunks = ~matlab && exist('mode_file') ~= 0;
+  if matlab
     if double(h5readatt(file, '/', 'complete')) ~= 1
       error('read_modes: ''%s'' is the file of a run that did not finish', file);
     end
@@ -48,7 +52,14 @@ function [E, reactions, info] = read_modes(file, first, count)
     end
     reactions = deblank(reactions(:));
     n = numel(reactions);
-  else  % Octave: load reads the datasets whole
+  elseif chunks  % Octave: mode_file reads the modes asked for only
+    try
+      [~, reactions, total] = mode_file('read', file, 1, 0);
+    catch err
+      error('read_modes: %s', regexprep(err.message, ' \. \. \.$', ''));
+    end
+    n = numel(reactions);
+  else  % Octave without mode_file: load reads the datasets whole
     x = load(file);
     if ~isfield(x, 'modes') || ~isfield(x, 'reactions')
       error('read_modes: ''%s'' is not a modes file of bits_modes', file);
@@ -67,7 +78,7 @@ function [E, reactions, info] = read_modes(file, first, count)
      first < 1 || count < 0 || first + count - 1 > total
     error('read_modes: FIRST and COUNT must pick modes within the %d in the file', total);
   end
-  if exist('h5read')
+  if matlab
     if count == 0
       E = zeros(n, 0, 'int64');
     else
@@ -75,6 +86,9 @@ function [E, reactions, info] = read_modes(file, first, count)
     end
     info = struct('modes', total, 'reactions', n, 'options', h5readatt(file, '/', 'options'), ...
                   'source', h5readatt(file, '/', 'source'));
+  elseif chunks
+    E = mode_file('read', file, double(first), double(count));
+    info = struct('modes', total, 'reactions', n, 'options', '', 'source', '');
   else
     E = x.modes(:, first:first + count - 1);
     info = struct('modes', total, 'reactions', n, 'options', '', 'source', '');

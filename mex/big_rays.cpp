@@ -21,34 +21,7 @@
 #include "mex/host_interrupt.h"
 #include "core/big_rays.h"
 
-
-#if defined(BITS_MEX_GLIBC_BASELINE_H)
-// The release plug-in links the C++ library statically and is built without
-// exceptions. Its own allocation functions and the containers' error paths
-// are defined here, on malloc, so that the library's exception machinery,
-// and the newer glibc it needs, stay out of the plug-in. Only the start's
-// small containers use them; where one would throw (a failed allocation),
-// the process ends, as the exception would have ended it without a handler.
-void* operator new(std::size_t n) {
-  void* p = std::malloc(n ? n : 1);
-  if (p == nullptr) std::abort();
-  return p;
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return std::malloc(n ? n : 1); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return std::malloc(n ? n : 1); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-namespace std {
-void __throw_bad_alloc() { std::abort(); }
-void __throw_length_error(const char*) { std::abort(); }
-void __throw_bad_array_new_length() { std::abort(); }
-}  // namespace std
-#endif
+#include "mex/cxx_runtime.h"
 
 namespace {
 

@@ -245,6 +245,22 @@ inline bool check_column_indices(const mxArray* a, std::uint64_t count, std::uin
   return is_uint32;
 }
 
+// The text of a char row (empty allowed when `empty_ok`), in host-managed
+// memory (mxCalloc), NUL-terminated; ends the call with `message` when `a`
+// is no such row or holds a NUL character. Up to 4 bytes per character, for
+// the host's 8-bit form of any character.
+inline char* text(const mxArray* a, bool empty_ok, const char* message) {
+  const std::uint64_t count = elements(a);
+  if (!mxIsChar(a) || (count > 0 && rows(a) != 1) || (count == 0 && !empty_ok) || count > (SIZE_MAX - 1) / 4)
+    fail(message);
+  const std::size_t length = static_cast<std::size_t>(count * 4 + 1);
+  char* t = static_cast<char*>(mxCalloc(length, 1));
+  if (count > 0 && mxGetString(a, t, length) != 0) fail(message);
+  for (std::size_t k = std::strlen(t); k < length; ++k)
+    if (t[k] != '\0') fail(message);
+  return t;
+}
+
 }  // namespace host
 
 #endif

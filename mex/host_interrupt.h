@@ -64,6 +64,11 @@ struct interruptible_run {
   void (*job)(void* context) = nullptr;
   void* context = nullptr;
   unsigned threads = 1;
+  // Work that only the calling thread may do for the job (making a host
+  // array): serve(serve_context), called at every poll; null for none.
+  void (*serve)(void* context) = nullptr;
+  void* serve_context = nullptr;
+  bool on_calling_thread = false;  // no thread could be started: the job runs here
   std::atomic<int> stop{0};
   std::atomic<int> done{0};
   std::atomic_flag busy = ATOMIC_FLAG_INIT;  // guards `posted`
@@ -121,6 +126,7 @@ inline bool run_interruptibly(interruptible_run* run) {
 #else
   pthread_t worker;
   if (pthread_create(&worker, nullptr, run_job, run) != 0) {
+    run->on_calling_thread = true;
     run_job(run);
     print_posted(run);
     return false;
@@ -129,6 +135,7 @@ inline bool run_interruptibly(interruptible_run* run) {
   while (!run->done.load()) {
     sleep_ms(20);
     print_posted(run);
+    if (run->serve != nullptr) run->serve(run->serve_context);
     if (!run->stop.load() && interrupt_pending()) run->stop.store(1);
   }
 #if defined(_WIN32)

@@ -4,11 +4,13 @@
 #ifndef BITS_TESTS_PLUGIN_HARNESS_H
 #define BITS_TESTS_PLUGIN_HARNESS_H
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,19 @@ class loaded_plugin {
  private:
   standin::plugin* p_ = nullptr;
 };
+
+// The outcome of call() while a user presses Ctrl-C (the stand-in host's
+// interrupt flag) `ms` milliseconds after it starts.
+template <typename Call>
+outcome with_ctrl_c_after(int ms, Call call) {
+  std::thread user([ms] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    utSetInterruptPending(true);
+  });
+  outcome o = call();
+  user.join();
+  return o;
+}
 
 // Base fixture: the named plug-in, and a leak check after every test.
 class PluginTest : public ::testing::Test {

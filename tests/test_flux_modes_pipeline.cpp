@@ -3,8 +3,8 @@
 // rational coefficients: the same modes, oriented and in lexicographic
 // order, in every order of the rows, with and without compression, on one
 // and two threads, into the dense sink (expanded whole), a sink that takes
-// them in pieces (expanded a piece at a time) and the count sink; and its
-// failures.
+// them in pieces (expanded a piece at a time), the count sink and the modes
+// on the compressed reactions (expanded back here); and its failures.
 #include <omp.h>
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/compressed_modes.h"
 #include "core/flux_modes_pipeline.h"
 #include "tests/efm_reference.h"
 
@@ -81,6 +82,24 @@ TEST(FluxModesPipeline, RandomNetworksAsByBruteForce) {
     opt.piece = 1 + trial % 4;
     ASSERT_TRUE(bits::run_flux_modes(S.data(), m, n, rev.data(), opt, &pieces, &info, &error)) << error;
     ASSERT_EQ(columns(pieces), expected) << "trial " << trial << ", in pieces";
+
+    // On the compressed reactions: expanded and divided by their gcd, the
+    // same modes in the same order.
+    bits::dense_sink inner;
+    bits::compressed_mode_sink compressed(&inner);
+    ASSERT_TRUE(bits::run_flux_modes(S.data(), m, n, rev.data(), opt, &compressed, &info, &error)) << error;
+    ASSERT_EQ(inner.reactions, info.compressed_reactions);
+    std::vector<ray> expanded;
+    for (const ray& c : columns(inner)) {
+      ray e(n, 0);
+      std::uint64_t g = 0;
+      for (std::uint64_t j = 0; j < n; ++j)
+        if (compressed.group()[j] != bits::compressed_network::no_group)
+          g = bits::gcd_u64(g, bits::magnitude(e[j] = compressed.coefficient()[j] * c[compressed.group()[j]]));
+      for (auto& v : e) v /= static_cast<std::int64_t>(g);
+      expanded.push_back(e);
+    }
+    ASSERT_EQ(expanded, expected) << "trial " << trial << ", compressed";
 
     bits::count_sink count;
     ASSERT_TRUE(bits::run_flux_modes(S.data(), m, n, rev.data(), opt, &count, &info, &error)) << error;

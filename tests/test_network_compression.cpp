@@ -1,9 +1,9 @@
-// The C++ compression (core/network_compression.h) against compress_network.m:
-// the networks of tests/data/compression_cases.txt (written by
-// tests/octave/compression_cases.m, which test_compression_cases keeps in
-// step with the M-code) must compress to the same network, expansion and
-// kept metabolites; and the exact limits: entries that are not rationals
-// with small denominators, and an expansion beyond int64.
+// The C++ compression (core/network_compression.h) against the M-code
+// compression it replaced: the networks of tests/data/compression_cases.txt
+// (written by tests/octave/compression_cases.m when compress_network was
+// M-code; the file keeps what it made) must compress to the same network,
+// expansion and kept metabolites; and the exact limits: entries that are
+// not rationals with small denominators, and an expansion beyond int64.
 #include <cmath>
 #include <cstdint>
 #include <fstream>

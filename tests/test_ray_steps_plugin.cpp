@@ -4,11 +4,9 @@
 // the stand-in host. Messages and the order of
 // the checks, small results, and what does not fit.
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <numeric>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "tests/plugin_harness.h"
@@ -296,12 +294,8 @@ TEST_F(EnumerateRays, CtrlCStopsARunningCallAndTheNextOneWorks) {
   array_ptr A = i64(m, n, a), X0 = i64(n, n, x0), sequence = f64(1, m, order);
   array_ptr no = make(mxLOGICAL_CLASS, {1, m}, std::vector<std::uint8_t>(m, 0));
   array_ptr one = u16_scalar(1), settings = f64(1, 1, {64});
-  std::thread user([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    utSetInterruptPending(true);
-  });
-  const auto o = call(1, A.get(), X0.get(), sequence.get(), no.get(), one.get(), settings.get());
-  user.join();
+  const auto o = harness::with_ctrl_c_after(
+      200, [&] { return call(1, A.get(), X0.get(), sequence.get(), no.get(), one.get(), settings.get()); });
   EXPECT_TRUE(o.failed);
   EXPECT_EQ(o.message.rfind("Interrupted by Ctrl-C in step ", 0), 0u) << o.message;
   EXPECT_NE(o.message.find("; the run stopped and freed its memory . . ."), std::string::npos) << o.message;

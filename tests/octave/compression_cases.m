@@ -1,10 +1,11 @@
 function text = compression_cases()
   % COMPRESSION_CASES  Networks and what COMPRESS_NETWORK makes of them, as
-  % text: the fixture tests/data/compression_cases.txt, which the C++
-  % compression (core/network_compression.h) is tested against. The
-  % networks: a few made by hand, the 40 random ones of test_flux_modes,
-  % larger sparse ones (chains of coupled reactions, several rounds of
-  % blocking) and ones with rational coefficients p/q.
+  % text: the fixture tests/data/compression_cases.txt, written when
+  % COMPRESS_NETWORK was M-code, which the C++ compression
+  % (core/network_compression.h, the plug-in NETWORK_COMPRESSION) is tested
+  % against. The networks: a few made by hand, the 40 random ones of
+  % test_flux_modes, larger sparse ones (chains of coupled reactions,
+  % several rounds of blocking) and ones with rational coefficients p/q.
   %
   % Each case: "network M N", S (M rows, entries "p" or "p/q"), the
   % reversible flags; "compressed ROWS COLUMNS", the compressed S, its

@@ -12,9 +12,10 @@ function test_argument_fuzz()
           int64([1 -2]), int64([1 0; 0 1]), int64([3; -1; 2]), int64([2^62 -2^62; 1 2^40]), ...
           zeros(0, 2, 'int64'), int64(intmin('int64'))};
   names = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync', 'pattern_tree', ...
-           'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space'};
-  n_in = [4 6 2 1 2 5 2 3 1];   % the counts each plug-in takes; used most of the time,
-  n_out = [1 1 2 0 3 1 1 1 2];  % so that most calls reach the checks past the counts
+           'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space', 'network_compression', ...
+           'flux_modes_pipeline'};
+  n_in = [4 6 2 1 2 5 2 3 1 2 4];   % the counts each plug-in takes; used most of the time,
+  n_out = [1 1 2 0 3 1 1 1 2 3 1];  % so that most calls reach the checks past the counts
   calls = 0;
   returned = 0;
   for trial = 1:5000

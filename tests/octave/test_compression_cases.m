@@ -1,8 +1,9 @@
 function test_compression_cases()
-  % The fixture that the C++ compression is tested against
-  % (tests/data/compression_cases.txt, by kernel_tests) is what
-  % COMPRESS_NETWORK makes of its networks today: regenerated and compared
-  % whole. After a deliberate change of the compression, rewrite it with
+  % COMPRESS_NETWORK (now the plug-in NETWORK_COMPRESSION, in the real host)
+  % against the fixture tests/data/compression_cases.txt: what the M-code
+  % compression that it replaced made of these 136 networks (kernel_tests
+  % checks the C++ kernel against the same file). Regenerated and compared
+  % whole. Only after a deliberate change of the compression, rewrite it with
   %   fid = fopen('tests/data/compression_cases.txt', 'w'); fputs(fid, compression_cases()); fclose(fid);
   file = fullfile(fileparts(mfilename('fullpath')), '..', 'data', 'compression_cases.txt');
   expected = fileread(file);

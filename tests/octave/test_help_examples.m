@@ -3,7 +3,11 @@ function test_help_examples()
   % its results ("% name = [...]") gives those results.
   checked = 0;
   for fn = {'bits_within', 'pair_screen', 'rational_approx', 'disk_sync', 'pattern_tree', 'enumerate_rays', 'flux_modes', 'compress_network', ...
-            'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space'}
+            'candidate_pairs', 'ray_signs', 'ray_combine', 'integer_null_space', 'flux_modes_pipeline', ...
+            'network_compression', 'mode_file'}
+    if ~exist(fn{1})  % mode_file: built where libhdf5 is
+      continue;
+    end
     % The example: the lines indented deeper than its heading.
     lines_ = strsplit(get_help_text(fn{1}), "\n");
     first_ = find(strcmp(strtrim(lines_), 'Example'), 1) + 1;
