@@ -51,7 +51,7 @@ void usage(FILE* to) {
                "  -o FILE           write the modes to FILE in HDF5%s;\n"
                "                    as text (one mode per line) when FILE ends in .txt\n"
                "  --split K         the modes in 2^K classes of K split reactions, one class\n"
-               "                    after another (less memory, a little more time);\n"
+               "                    after another (less memory);\n"
                "                    bits_modes_mpi hands the classes out to its processes\n"
                "  --split-reactions IDS  split on the reactions IDS (comma-separated)\n"
                "  --hash            print an order-free hash of the modes before the count\n"
