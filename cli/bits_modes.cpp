@@ -246,6 +246,8 @@ int run(int argc, char** argv) {
   split.output = out;
   split.progress = opt.step != nullptr;
   const split_run::network_ref ref{net.S.data(), net.m, net.n, net.reversible.data(), &net.reactions};
+  // The output file at `path`, opened (so an unwritable name fails at once);
+  // bits_modes_mpi writes one per class.
   auto make_file = [&](const std::string& path, std::string* message) -> std::unique_ptr<bits::mode_sink> {
     if (text_output) {
       auto file = std::make_unique<bits::text_file_sink>(path);
@@ -269,24 +271,13 @@ int run(int argc, char** argv) {
   return split_run::run_mpi(ref, split, opt, make_file);
 #else
   if (split.resume) die("--resume is for bits_modes_mpi, which keeps a file per class and an index");
-  (void)make_file;  // a file per class: bits_modes_mpi's
 #endif
 
   std::unique_ptr<bits::mode_sink> sink;
   std::string error;
-  if (output != nullptr && text_output) {
-    auto file = std::make_unique<bits::text_file_sink>(out);
-    if (!file->open(&error)) die(error);  // before the run, not after it
-    sink = std::move(file);
-  } else if (output != nullptr) {
-#ifdef BITS_HDF5
-    bits::mode_file_network about{net.m, net.n, net.S.data(), net.reversible.data(), net.reactions,
-                                  net.metabolites, arguments, inputs.size() == 1 ? inputs[0] : ""};
-    if (inputs.size() == 2) about.source = std::string(inputs[0]) + " " + inputs[1];
-    auto file = std::make_unique<bits::hdf5_mode_file>(out, std::move(about));
-    if (!file->open(&error)) die(error);
-    sink = std::move(file);
-#endif
+  if (output != nullptr) {
+    sink = make_file(out, &error);
+    if (!sink) die(error);  // before the run, not after it
   } else {
     sink = std::make_unique<bits::count_sink>();
   }
