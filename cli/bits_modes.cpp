@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/split_run.h"
 #include "core/flux_modes_pipeline.h"
 #include "core/mode_sinks.h"
 #include "core/network_text.h"
@@ -49,6 +50,13 @@ void usage(FILE* to) {
                "  --count           count the modes only (the default without -o)\n"
                "  -o FILE           write the modes to FILE in HDF5%s;\n"
                "                    as text (one mode per line) when FILE ends in .txt\n"
+               "  --split K         the modes in 2^K classes of K split reactions, one class\n"
+               "                    after another (less memory);\n"
+               "                    bits_modes_mpi hands the classes out to its processes\n"
+               "  --split-reactions IDS  split on the reactions IDS (comma-separated)\n"
+               "  --hash            print an order-free hash of the modes before the count\n"
+               "  --resume          (bits_modes_mpi -o FILE) run only the classes that\n"
+               "                    FILE's index does not list as done\n"
                "  -h, --help        this text\n",
                program, program,
 #ifdef BITS_SBML
@@ -167,6 +175,7 @@ int run(int argc, char** argv) {
   const char* remove = nullptr;
   std::vector<const char*> inputs;
   std::string arguments;  // the options, for the file
+  split_run::settings split;
   for (int i = 1; i < argc; ++i) {
     const int first = i;
     const std::string a = argv[i];
@@ -196,6 +205,15 @@ int run(int argc, char** argv) {
       count_only = true;
     } else if (a == "-o") {
       output = value();
+    } else if (a == "--split") {
+      if (!cli_common::parse_count(value(), &split.k, false) || split.k == 0 || split.k > 20)
+        die("--split takes a number of split reactions from 1 to 20");
+    } else if (a == "--split-reactions") {
+      split.reactions = value();
+    } else if (a == "--hash") {
+      split.hash = true;
+    } else if (a == "--resume") {
+      split.resume = true;
     } else if (a.size() > 1 && a[0] == '-') {
       die("unknown option " + a + " (--help lists them)");
     } else {
@@ -224,26 +242,59 @@ int run(int argc, char** argv) {
   cli_common::use_threads(threads);
   opt.max_bytes = budget != 0 ? budget : cli_common::physical_memory() / 10 * 9;
 
-  std::unique_ptr<bits::mode_sink> sink;
-  std::string error;
-  if (output != nullptr && text_output) {
-    auto file = std::make_unique<bits::text_file_sink>(out);
-    if (!file->open(&error)) die(error);  // before the run, not after it
-    sink = std::move(file);
-  } else if (output != nullptr) {
+  const bool splitting = split.k > 0 || !split.reactions.empty();
+  split.output = out;
+  split.progress = opt.step != nullptr;
+  const split_run::network_ref ref{net.S.data(), net.m, net.n, net.reversible.data(), &net.reactions};
+  // The output file at `path`, opened (so an unwritable name fails at once);
+  // bits_modes_mpi writes one per class.
+  auto make_file = [&](const std::string& path, std::string* message) -> std::unique_ptr<bits::mode_sink> {
+    if (text_output) {
+      auto file = std::make_unique<bits::text_file_sink>(path);
+      if (!file->open(message)) return nullptr;
+      return file;
+    }
 #ifdef BITS_HDF5
     bits::mode_file_network about{net.m, net.n, net.S.data(), net.reversible.data(), net.reactions,
                                   net.metabolites, arguments, inputs.size() == 1 ? inputs[0] : ""};
     if (inputs.size() == 2) about.source = std::string(inputs[0]) + " " + inputs[1];
-    auto file = std::make_unique<bits::hdf5_mode_file>(out, std::move(about));
-    if (!file->open(&error)) die(error);
-    sink = std::move(file);
+    auto file = std::make_unique<bits::hdf5_mode_file>(path, std::move(about));
+    if (!file->open(message)) return nullptr;
+    return file;
+#else
+    *message = "no HDF5 in this build";
+    return nullptr;
 #endif
+  };
+#ifdef BITS_MPI
+  if (!splitting) die("bits_modes_mpi runs classes of split reactions: give --split K or --split-reactions IDS");
+  return split_run::run_mpi(ref, split, opt, make_file);
+#else
+  if (split.resume) die("--resume is for bits_modes_mpi, which keeps a file per class and an index");
+#endif
+
+  std::unique_ptr<bits::mode_sink> sink;
+  std::string error;
+  if (output != nullptr) {
+    sink = make_file(out, &error);
+    if (!sink) die(error);  // before the run, not after it
   } else {
     sink = std::make_unique<bits::count_sink>();
   }
+  if (splitting) {
+    std::uint64_t total = 0, hash = 0;
+    if (!split_run::run_here(ref, split, opt, sink.get(), &total, &hash, &error)) {
+      sink.reset();
+      die(error);
+    }
+    if (split.hash) std::printf("hash %016llx\n", static_cast<unsigned long long>(hash));
+    std::printf("%llu modes\n", static_cast<unsigned long long>(total));
+    return std::fflush(stdout) != 0;
+  }
+  bits::hash_sink hashed(sink->wants_modes() ? sink.get() : nullptr);  // --hash; a count sink gets no mode
   bits::flux_modes_info info;
-  if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt, sink.get(), &info, &error)) {
+  if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt,
+                            split.hash ? static_cast<bits::mode_sink*>(&hashed) : sink.get(), &info, &error)) {
     sink.reset();  // a file sink removes its partial file (die leaves destructors out)
     die(error);
   }
@@ -251,6 +302,7 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "%s: %llu modes of %llu reactions in %.2f s (double description %.2f s)\n", program,
                  static_cast<unsigned long long>(info.modes), static_cast<unsigned long long>(net.n), info.seconds,
                  info.stats.seconds);
+  if (split.hash) std::printf("hash %016llx\n", static_cast<unsigned long long>(hashed.hash));
   std::printf("%llu modes\n", static_cast<unsigned long long>(info.modes));
   if (std::fflush(stdout) != 0) return 1;
   return 0;
@@ -259,9 +311,22 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef BITS_MPI
+  MPI_Init(&argc, &argv);
+  int rank = 0;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  if (rank != 0) {  // the help and the result are rank 0's
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  }
+#endif
+  int status = 1;
   try {
-    return run(argc, argv);
+    status = run(argc, argv);
   } catch (const std::bad_alloc&) {
     die("out of memory");
   }
+#ifdef BITS_MPI
+  MPI_Finalize();
+#endif
+  return status;
 }

@@ -63,6 +63,16 @@ struct flux_modes_options {
   // Raised by another thread to end the double description early (its
   // `stop`, dd_problem); null for none.
   const std::atomic<int>* stop = nullptr;
+  // Reactions held non-zero (0-based numbers of the network; a class of
+  // mode_classes.h): only the modes non-zero on each of them are kept.
+  // Their compressed reactions go first in the elimination, so that they
+  // become pivots of the basis, and are not stepped: the double description
+  // runs over all other rows with these unconstrained (one that has to stay
+  // free starts with both signs), and its rays are filtered: non-zero on
+  // each, positive on an irreversible one (a ray that is a line, zero on
+  // every stepped irreversible row, turned where that makes it so).
+  const std::uint64_t* nonzero = nullptr;
+  std::uint64_t nonzero_count = 0;
 };
 
 struct flux_modes_info {
@@ -70,6 +80,8 @@ struct flux_modes_info {
   std::uint64_t compressed_reactions = 0, compressed_metabolites = 0, reversible = 0;
   std::uint64_t dimension = 0;
   dd_statistics stats;  // of the double description
+  std::uint64_t found = 0;  // rays of the double description, before the filter of `nonzero`
+  dd_status status = dd_status::ok;  // of the double description: what stopped it
   double seconds = 0;   // the whole run
 };
 
@@ -133,6 +145,61 @@ inline void permute_columns(std::int64_t* Y, std::uint64_t n, std::vector<std::u
   }
 }
 
+// The rays of *result (d coordinates each; the compressed fluxes are X0
+// (nc x d) times them) that are non-zero on every held compressed reaction
+// and positive on each irreversible one, compacted in place. A ray negative
+// on every irreversible held reaction is turned when it is a line (zero on
+// each irreversible reaction of `stepped`, the rows the run stepped): its
+// other direction belongs to the cone too. The rays that are left are the
+// modes with the held reactions non-zero: elementary over the stepped rows
+// and non-zero on the others, their zeros are those of the stepped rows.
+inline bool keep_held(const std::int64_t* X0, std::uint64_t nc, std::uint64_t d, const std::vector<std::uint8_t>& held,
+                      const std::vector<std::uint8_t>& reversible, const std::vector<std::uint64_t>& stepped,
+                      dd_result* result, std::string* error) {
+  std::vector<std::uint64_t> held_rows, irreversible_rows;
+  for (std::uint64_t j = 0; j < nc; ++j)
+    if (held[j]) held_rows.push_back(j);
+  for (std::uint64_t j : stepped)
+    if (!held[j] && !reversible[j]) irreversible_rows.push_back(j);
+  const std::int64_t count = static_cast<std::int64_t>(result->count);
+  std::vector<std::int8_t> keep(result->count);  // 1 keep, -1 keep turned, 0 drop
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (count * static_cast<std::int64_t>(d) >= 65536)
+#endif
+  for (std::int64_t k = 0; k < count; ++k) {
+    const std::int64_t* x = result->X + k * d;
+    bool positive = true, negative = true, nonzero = true;
+    for (std::uint64_t j : held_rows) {
+      const int s = dot_sign(X0 + j, nc, x, d);
+      nonzero = nonzero && s != 0;
+      if (!reversible[j]) {
+        positive = positive && s > 0;
+        negative = negative && s < 0;
+      }
+    }
+    bool line = nonzero && !positive && negative;
+    for (std::uint64_t r = 0; r < irreversible_rows.size() && line; ++r)
+      line = dot_sign(X0 + irreversible_rows[r], nc, x, d) == 0;
+    keep[k] = !nonzero ? 0 : positive ? 1 : line ? -1 : 0;
+  }
+  std::uint64_t kept = 0;
+  for (std::uint64_t k = 0; k < result->count; ++k) {
+    if (keep[k] == 0) continue;
+    std::int64_t* to = result->X + kept * d;
+    std::memmove(to, result->X + k * d, d * sizeof(std::int64_t));
+    for (std::uint64_t c = 0; c < d && keep[k] < 0; ++c) {
+      if (to[c] == INT64_MIN) {
+        *error = "a mode turned to the sign of its held reactions has the coordinate -2^63, beyond the int64 range";
+        return false;
+      }
+      to[c] = -to[c];
+    }
+    ++kept;
+  }
+  result->count = kept;
+  return true;
+}
+
 }  // namespace detail
 
 // The modes of the network with stoichiometric matrix S (m x n doubles,
@@ -168,6 +235,17 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     return sink->begin(n, 0, error) && sink->finish(error);
   };
   if (nc == 0) return empty();
+  // The compressed reactions held non-zero; a blocked one leaves no mode.
+  std::vector<std::uint8_t> held(nc, 0);
+  for (std::uint64_t k = 0; k < opt.nonzero_count; ++k) {
+    if (opt.nonzero[k] >= n) {
+      *error = "a reaction held non-zero is not one of the network's";
+      return false;
+    }
+    if (net.group[opt.nonzero[k]] == compressed_network::no_group) return empty();
+    held[net.group[opt.nonzero[k]]] = 1;
+  }
+  const bool holding = opt.nonzero_count > 0;
 
   // The initial modes: an integer basis of the null space whose free
   // reactions are irreversible where possible (a reversible one would start
@@ -175,9 +253,11 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   // elimination takes its pivots there.
   std::vector<std::uint64_t> cols;
   for (std::uint64_t j = 0; j < nc; ++j)
-    if (net.reversible[j]) cols.push_back(j);
+    if (held[j]) cols.push_back(j);
   for (std::uint64_t j = 0; j < nc; ++j)
-    if (!net.reversible[j]) cols.push_back(j);
+    if (net.reversible[j] && !held[j]) cols.push_back(j);
+  for (std::uint64_t j = 0; j < nc; ++j)
+    if (!net.reversible[j] && !held[j]) cols.push_back(j);
   std::vector<std::int64_t> M(net.rows * nc), K;
   for (std::uint64_t k = 0; k < nc; ++k)
     for (std::uint64_t i = 0; i < net.rows; ++i) M[i + k * net.rows] = net.S[i + cols[k] * net.rows];
@@ -201,7 +281,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   }
   std::vector<std::uint64_t> rest;
   for (std::uint64_t j = 0; j < nc; ++j)
-    if (!is_free[j]) rest.push_back(j);
+    if (!is_free[j] && !held[j]) rest.push_back(j);
   if (opt.order != mode_order::input) {  // most zeros in the basis rows first; ties by position
     std::vector<std::uint64_t> zeros(nc, 0);
     for (std::uint64_t j : rest)
@@ -219,7 +299,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
                   static_cast<unsigned long long>(n), static_cast<unsigned long long>(rev),
                   static_cast<unsigned long long>(m), static_cast<unsigned long long>(nc),
                   static_cast<unsigned long long>(info->reversible), static_cast<unsigned long long>(net.rows),
-                  static_cast<unsigned long long>(d), static_cast<unsigned long long>(nc - d));
+                  static_cast<unsigned long long>(d), static_cast<unsigned long long>(sequence.size() - d));
     opt.note(opt.context, line);
   }
 
@@ -240,14 +320,31 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
 
   std::vector<std::int64_t> identity(d * d, 0);
   for (std::uint64_t c = 0; c < d; ++c) identity[c + c * d] = 1;
-  dd_problem problem{X0.data(), nc, d, identity.data(), d, sequence.data(), net.reversible.data(),
-                           opt.order == mode_order::irreversible_first ? 2
-                                                                        : opt.order == mode_order::fewest_pairs,
-                           opt.leaf_size, opt.max_bytes, best_simd_isa(), dd_parallel_work, opt.step,
-                           opt.context};
+  // Held reactions: the rows stepped (the sequence's) apart, renumbered, a
+  // free held one reversible.
+  std::vector<std::int64_t> A_held;
+  std::vector<std::uint64_t> sequence_held;
+  std::vector<std::uint8_t> reversible_held;
+  if (holding) {
+    const std::uint64_t rows = sequence.size();
+    A_held.resize(rows * d);
+    for (std::uint64_t k = 0; k < rows; ++k) {
+      for (std::uint64_t c = 0; c < d; ++c) A_held[k + c * rows] = X0[sequence[k] + c * nc];
+      sequence_held.push_back(k);
+      reversible_held.push_back(net.reversible[sequence[k]] || held[sequence[k]]);
+    }
+  }
+  dd_problem problem{holding ? A_held.data() : X0.data(), holding ? sequence.size() : nc, d,
+                     identity.data(), d, holding ? sequence_held.data() : sequence.data(),
+                     holding ? reversible_held.data() : net.reversible.data(),
+                     opt.order == mode_order::irreversible_first ? 2
+                                                                  : opt.order == mode_order::fewest_pairs,
+                     opt.leaf_size, opt.max_bytes, best_simd_isa(), dd_parallel_work, opt.step,
+                     opt.context};
   problem.stop = opt.stop;
   dd_result result;
   const dd_status status = run_double_description(problem, &result, &info->stats);
+  info->status = status;
   if (status != dd_status::ok) {
     char message[400];
     describe_failure(status, info->stats, opt.max_bytes, message, sizeof message);
@@ -255,6 +352,11 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
                  ? "the modes of this network need integer entries beyond the int64 range (2^63); they are "
                    "not returned rounded (" + std::string(message) + ")"
                  : std::string(message);
+    return false;
+  }
+  info->found = result.count;
+  if (holding && !detail::keep_held(X0.data(), nc, d, held, net.reversible, sequence, &result, error)) {
+    std::free(result.X);
     return false;
   }
   const std::uint64_t count = result.count;

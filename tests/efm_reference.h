@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,18 @@ inline std::vector<ray> reference_modes(const std::vector<std::int64_t>& S, std:
   }
   std::sort(modes.begin(), modes.end());
   return modes;
+}
+
+// A random network of 2 to 6 metabolites and up to 12 reactions: small
+// integer coefficients, a third of the reactions reversible.
+inline void random_network(std::mt19937_64& rng, std::vector<std::int64_t>* S, std::uint64_t* m, std::uint64_t* n,
+                           std::vector<std::uint8_t>* rev) {
+  *m = 2 + rng() % 5;
+  *n = *m + 2 + rng() % (12 - *m);
+  S->assign(*m * *n, 0);
+  for (auto& v : *S) v = rng() % 100 < 40 ? static_cast<std::int64_t>(rng() % 5) - 2 : 0;
+  rev->resize(*n);
+  for (auto& v : *rev) v = rng() % 100 < 35;
 }
 
 }  // namespace efm_reference

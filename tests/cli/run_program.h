@@ -48,6 +48,13 @@ inline bool have(const char* program) {
   return found;
 }
 
+// mpirun for the MPI programs' tests: on this machine alone (loopback),
+// as many processes as asked whatever the cores, also as root.
+const std::string mpirun =
+    "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1 "
+    "mpirun --oversubscribe --mca plm_rsh_agent false --mca btl self,vader,tcp --mca btl_tcp_if_include lo "
+    "--mca oob_tcp_if_include lo";
+
 inline std::string write(const std::string& name, const std::string& text) {
   const std::string path = temp_path(name);
   std::ofstream(path, std::ios::binary) << text;

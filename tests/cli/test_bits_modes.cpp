@@ -8,8 +8,10 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -202,5 +204,100 @@ TEST(BitsModesProgram, Hdf5FileRoundTripAndNeverCompleteWhenStopped) {
   for (const std::string& file : {s, r, o + ".partial"}) std::remove(file.c_str());
 }
 #endif
+
+// The lines of the text files `files`, sorted: the modes as a set.
+std::vector<std::string> sorted_lines(const std::vector<std::string>& files) {
+  std::vector<std::string> lines;
+  for (const std::string& f : files) {
+    std::istringstream in(read_text(f));
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// The class files that an index names (`done` lines), and its `started` labels.
+std::vector<std::string> index_files(const std::string& index, std::vector<std::string>* started = nullptr) {
+  std::vector<std::string> files;
+  std::istringstream in(read_text(index));
+  const std::string dir = index.substr(0, index.rfind('/') + 1);
+  for (std::string l; std::getline(in, l);) {
+    if (l.rfind("done ", 0) == 0) files.push_back(dir + l.substr(l.rfind(' ') + 1));
+    if (started && l.rfind("started ", 0) == 0) started->push_back(l.substr(8, l.find(' ', 8) - 8));
+  }
+  return files;
+}
+
+TEST(BitsModesProgram, SplitClassesHoldTheSameModes) {
+  // Split on the reversible r5, on r1 and r5, and automatically: the same
+  // three modes in one file.
+  const std::string s = write("stoich.txt", stoich), r = write("rev.txt", rev), o = temp_path("split.txt");
+  std::string out, err;
+  for (const std::string split : {"--split-reactions R5", "--split-reactions R1,R5", "--split 3"}) {
+    ASSERT_EQ(run(program + " " + split + " -o " + o + " " + s + " " + r, &out, &err), 0) << err;
+    EXPECT_EQ(out, "3 modes\n");
+    EXPECT_EQ(sorted_lines({o}), (std::vector<std::string>{"0 0 1 1 -1 -1", "1 1 0 0 1 1", "1 1 1 1 0 0"}));
+  }
+  EXPECT_NE(run(program + " --split-reactions R7 " + s + " " + r, &out, &err), 0);
+  EXPECT_NE(err.find("no reaction 'R7'"), std::string::npos) << err;
+  EXPECT_NE(run(program + " --resume --split 1 " + s + " " + r, &out, &err), 0);
+  for (const std::string& f : {s, r, o}) std::remove(f.c_str());
+
+  // ecoli5010: 1 to 4 split reactions, the same count and hash.
+  const std::string file = std::string(BITS_NETWORKS_DIR) + "/ecoli5010.xml";
+  if (!BITS_MODES_SBML || read_text(file).empty()) GTEST_SKIP() << "no SBML build or no " << file;
+  std::string whole;
+  ASSERT_EQ(run(program + " -t 2 --hash " + file, &whole, &err), 0) << err;
+  EXPECT_EQ(last_line(whole), "5011 modes");
+  for (int k = 1; k <= 4; ++k) {
+    ASSERT_EQ(run(program + " -t 2 --hash --progress --split " + std::to_string(k) + " " + file, &out, &err), 0) << err;
+    EXPECT_EQ(out, whole) << k << " split reactions";
+    EXPECT_NE(err.find("classes done"), std::string::npos) << err;
+  }
+}
+
+TEST(BitsModesProgram, MpiClassesAndResumeAfterADeadRank) {
+  const std::string mpi = BITS_MODES_MPI, file = std::string(BITS_NETWORKS_DIR) + "/ecoli5010.xml";
+#ifdef BITS_FULL_TEST
+  ASSERT_FALSE(mpi.empty()) << "bits_modes_mpi was not built, and the full test run needs it";
+#endif
+  if (mpi.empty() || !run_program::have("mpirun")) GTEST_SKIP() << "bits_modes_mpi or mpirun not built/installed";
+  if (!BITS_MODES_SBML || read_text(file).empty()) GTEST_SKIP() << "no SBML build or no " << file;
+  const std::string o = temp_path("whole.txt"), c = temp_path("classes.txt"), index = temp_path("classes.index");
+  std::string out, err;
+  ASSERT_EQ(run(program + " -t 1 -o " + o + " " + file, &out, &err), 0) << err;
+  const std::vector<std::string> whole = sorted_lines({o});
+  ASSERT_EQ(whole.size(), 5011u);
+  std::vector<std::string> order;
+  for (int np : {2, 3}) {
+    ASSERT_EQ(run(run_program::mpirun + " -np " + std::to_string(np) + " " + mpi + " -t 1 --split 3 --progress -o " +
+                      c + " " + file, &out, &err), 0) << err;
+    EXPECT_EQ(out, "5011 modes\n");
+    if (np == 3) {  // both working ranks get classes
+      EXPECT_NE(err.find("to rank 2"), std::string::npos) << err;
+    }
+    order.clear();
+    const std::vector<std::string> files = index_files(index, &order);
+    EXPECT_EQ(files.size(), 8u);
+    EXPECT_EQ(sorted_lines(files), whole) << np << " processes";
+    EXPECT_NE(read_text(index).find("complete classes 8 modes 5011"), std::string::npos);
+  }
+  // The rank that gets the third class dies there; the restart runs only the
+  // classes missing from the index, and names the one that died.
+  ASSERT_EQ(order.size(), 8u);
+  EXPECT_NE(run("BITS_MODES_TEST_DIE=" + order[2] + " " + run_program::mpirun + " -np 2 " + mpi +
+                    " -t 1 --split 3 -o " + c + " " + file, &out, &err), 0);
+  EXPECT_EQ(index_files(index).size(), 2u) << read_text(index);
+  ASSERT_EQ(run(run_program::mpirun + " -np 2 " + mpi + " -t 1 --split 3 --resume --progress -o " + c + " " + file,
+                &out, &err), 0) << err;
+  EXPECT_EQ(out, "5011 modes\n");
+  EXPECT_NE(err.find("class " + order[2] + " (rank 1 of the earlier run) did not finish"), std::string::npos) << err;
+  EXPECT_NE(err.find("2 (sub)classes done before"), std::string::npos) << err;
+  const std::vector<std::string> files = index_files(index);
+  EXPECT_EQ(files.size(), 8u);
+  EXPECT_EQ(sorted_lines(files), whole);
+  for (const std::string& f : files) std::remove(f.c_str());
+  for (const std::string& f : {o, index}) std::remove(f.c_str());
+}
 
 }  // namespace

@@ -294,9 +294,7 @@ TEST(BitsRaysProgram, MpiRunsWriteTheSameFileForAnyProcessCount) {
   ASSERT_FALSE(mpi.empty()) << "bits_rays_mpi was not built, and the full test run needs it";
 #endif
   if (mpi.empty() || !have("mpirun")) GTEST_SKIP() << "bits_rays_mpi or mpirun not built/installed";
-  const std::string mpirun =
-      "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1 "
-      "mpirun --oversubscribe --mca plm_rsh_agent false --mca btl self,vader,tcp --mca btl_tcp_if_include lo --mca oob_tcp_if_include lo";
+  const std::string& mpirun = run_program::mpirun;
   std::vector<named_file> files = benchmark_files();
   files.push_back({"polyhedron", polyhedron_text});
 #ifdef BITS_GMP
