@@ -6,7 +6,9 @@
 // or are only counted; the last line on standard output is "N modes".
 // docs/flux_modes_program.md is the user's guide.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,8 @@
 #ifdef BITS_SBML
 #include "mex/sbml_network.h"
 #endif
+
+#include <signal.h>
 
 namespace {
 
@@ -154,6 +158,28 @@ void remove_reactions(network* net, const std::string& ids) {
   *net = std::move(kept);
 }
 
+// SIGINT and SIGTERM raise the run's stop flag (the handler does nothing
+// else: a lock-free atomic store is async-signal-safe); the run ends within
+// a second. The handler is reset by the first signal, so a second one ends
+// the process at once.
+std::atomic<int> stop_flag{0};
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int sig) {
+  stop_signal = sig;
+  stop_flag.store(1);
+}
+
+void catch_stop_signals() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 void print_note(void*, const char* line) {
   std::fprintf(stderr, "%s\n", line);
   std::fflush(stderr);
@@ -243,7 +269,19 @@ int run(int argc, char** argv) {
     sink = std::make_unique<bits::count_sink>();
   }
   bits::flux_modes_info info;
+  opt.stop = &stop_flag;
+  catch_stop_signals();
   if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt, sink.get(), &info, &error)) {
+    if (stop_flag.load()) {  // stopped: the partial file stays, marked incomplete
+      const int sig = stop_signal;
+      sink->keep_partial();
+      std::fprintf(stderr, "%s: interrupted by %s in step %llu of %llu; %s\n", program,
+                   sig == SIGTERM ? "SIGTERM" : "SIGINT", static_cast<unsigned long long>(info.stats.failed_step),
+                   static_cast<unsigned long long>(info.stats.steps),
+                   output ? (out + ".partial holds the modes written so far and is marked incomplete").c_str()
+                          : "no modes counted");
+      std::exit(128 + (sig ? sig : SIGINT));
+    }
     sink.reset();  // a file sink removes its partial file (die leaves destructors out)
     die(error);
   }
