@@ -40,7 +40,10 @@
 // many candidate pairs it has. A budget (bytes) stops a run before a step
 // allocates past it, naming the step and what it needs (the new rays are
 // counted to the end of the step for that; the buffers kept across steps
-// are counted at the largest size they have had).
+// are counted at the largest size they have had). A caller that writes
+// the rays out (dd_problem::rays_out) gets the last step's new rays a block
+// at a time instead of in the store, then the rays kept from before it:
+// that step holds its pairs and one block of rays, not all its new rays.
 //
 // Nothing here calls the host. The OpenMP regions start and end inside
 // run_double_description; the progress callback runs on the calling thread
