@@ -6,7 +6,9 @@
 // or are only counted; the last line on standard output is "N modes".
 // docs/flux_modes_program.md is the user's guide.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,8 @@
 #ifdef BITS_SBML
 #include "mex/sbml_network.h"
 #endif
+
+#include <signal.h>
 
 namespace {
 
@@ -162,6 +166,28 @@ void remove_reactions(network* net, const std::string& ids) {
   *net = std::move(kept);
 }
 
+// SIGINT and SIGTERM raise the run's stop flag (the handler does nothing
+// else: a lock-free atomic store is async-signal-safe); the run ends within
+// a second. The handler is reset by the first signal, so a second one ends
+// the process at once.
+std::atomic<int> stop_flag{0};
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int sig) {
+  stop_signal = sig;
+  stop_flag.store(1);
+}
+
+void catch_stop_signals() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 void print_note(void*, const char* line) {
   std::fprintf(stderr, "%s\n", line);
   std::fflush(stderr);
@@ -281,9 +307,23 @@ int run(int argc, char** argv) {
   } else {
     sink = std::make_unique<bits::count_sink>();
   }
+  opt.stop = &stop_flag;
+  catch_stop_signals();
+  // A run stopped by SIGINT or SIGTERM: the partial file stays, marked
+  // incomplete.
+  auto stopped = [&](const std::string& where) {
+    const int sig = stop_signal;
+    sink->keep_partial();
+    std::fprintf(stderr, "%s: interrupted by %s%s; %s\n", program, sig == SIGTERM ? "SIGTERM" : "SIGINT",
+                 where.c_str(),
+                 output ? (out + ".partial holds the modes written so far and is marked incomplete").c_str()
+                        : "no modes counted");
+    std::exit(128 + (sig ? sig : SIGINT));
+  };
   if (splitting) {
     std::uint64_t total = 0, hash = 0;
     if (!split_run::run_here(ref, split, opt, sink.get(), &total, &hash, &error)) {
+      if (stop_flag.load()) stopped("");
       sink.reset();
       die(error);
     }
@@ -295,6 +335,11 @@ int run(int argc, char** argv) {
   bits::flux_modes_info info;
   if (!bits::run_flux_modes(net.S.data(), net.m, net.n, net.reversible.data(), opt,
                             split.hash ? static_cast<bits::mode_sink*>(&hashed) : sink.get(), &info, &error)) {
+    if (stop_flag.load()) {
+      const std::string where = " in step " + std::to_string(info.stats.failed_step) + " of " +
+                                std::to_string(info.stats.steps);
+      stopped(where);
+    }
     sink.reset();  // a file sink removes its partial file (die leaves destructors out)
     die(error);
   }

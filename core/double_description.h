@@ -40,7 +40,10 @@
 // many candidate pairs it has. A budget (bytes) stops a run before a step
 // allocates past it, naming the step and what it needs (the new rays are
 // counted to the end of the step for that; the buffers kept across steps
-// are counted at the largest size they have had).
+// are counted at the largest size they have had). A caller that writes
+// the rays out (dd_problem::rays_out) gets the last step's new rays a block
+// at a time instead of in the store, then the rays kept from before it:
+// that step holds its pairs and one block of rays, not all its new rays.
 //
 // Nothing here calls the host. The OpenMP regions start and end inside
 // run_double_description; the progress callback runs on the calling thread
@@ -191,6 +194,21 @@ struct dd_problem {
   // polls it between steps and between the leaves it screens, so it ends
   // within milliseconds, frees what it holds and reports `interrupted`.
   const std::atomic<int>* stop = nullptr;
+  // The rays of the result streamed out instead of held: when set, the last
+  // step does not add its new rays to the store but makes them a block of
+  // at most `block_rays` at a time and hands each block to `rays_out` (the
+  // store's words per ray, column-major, valid during the call), in the
+  // order of their pairs; then the rays kept from before the last step, in
+  // their slot order, in blocks too. Each reversible ray comes in one
+  // direction, as in the result, which then holds no rays, only their
+  // count. The call runs on the calling thread, outside parallel regions;
+  // returning false ends the run (dd_status::output_failed). The budget
+  // counts one block (with what the receiver holds per ray of it,
+  // block_bytes_per_ray) and the last step's pairs instead of its new rays.
+  bool (*rays_out)(void* context, const std::int64_t* X, std::uint64_t count) = nullptr;
+  void* rays_out_context = nullptr;
+  std::uint64_t block_rays = std::uint64_t(1) << 16;
+  std::uint64_t block_bytes_per_ray = 0;
 };
 
 constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
@@ -199,7 +217,16 @@ constexpr std::uint64_t dd_parallel_work = std::uint64_t(1) << 18;
 // of the slots; then the rays are moved down over them.
 constexpr std::uint64_t dd_compact_share = 4;
 
-enum class dd_status { ok, int64_overflow, over_budget, out_of_memory, too_many_rays, exchange_failed, interrupted };
+enum class dd_status {
+  ok,
+  int64_overflow,
+  over_budget,
+  out_of_memory,
+  too_many_rays,
+  exchange_failed,
+  interrupted,
+  output_failed  // dd_problem::rays_out returned false
+};
 
 struct dd_statistics {
   std::uint64_t steps = 0;           // rows added after the initial ones
@@ -216,7 +243,8 @@ struct dd_statistics {
 
 // The rays found: count rays of the store's words() words each (int64
 // entries: n x count int64), column-major, on the process heap; the caller
-// frees `X` with std::free.
+// frees `X` with std::free. With dd_problem::rays_out, X is null and count
+// the number of rays handed out.
 struct dd_result {
   std::int64_t* X = nullptr;
   std::uint64_t count = 0;
@@ -1330,8 +1358,13 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     s.N = c;
     n_dropped = 0;
   };
+  // With rays_out, the last step's new rays go out a block at a time from
+  // the slots after the last one, and only its pairs are held whole.
+  const std::uint64_t out_block = std::max<std::uint64_t>(1, pb.block_rays);
+  std::uint64_t handed_out = 0;
   for (std::uint64_t k = 0; k < steps; ++k) {
     const std::uint64_t step = k + 1;
+    const bool streamed = pb.rays_out != nullptr && step == steps;
     std::uint64_t N = s.N;  // slots, dropped rays included
     if (pb.stop && pb.stop->load()) {
       stats->failed_step = step;
@@ -1421,9 +1454,15 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         return dd_status::out_of_memory;
       }
       // New rays that fit the budget beside the rays and the forest.
+      // (Streamed: pairs that fit beside them and one block of new rays.)
       std::uint64_t fits = UINT64_MAX;
-      if (pb.max_bytes != 0) fits = (pb.max_bytes - step_bytes) / ray_bytes;
-      if (N + fits > max_slots) fits = max_slots - N;
+      const std::uint64_t block_bytes = streamed ? out_block * (ray_bytes + pb.block_bytes_per_ray) : 0;
+      if (pb.max_bytes != 0)
+        fits = streamed ? (pb.max_bytes - step_bytes > block_bytes
+                               ? (pb.max_bytes - step_bytes - block_bytes) / sizeof(dd_pair)
+                               : 0)
+                        : (pb.max_bytes - step_bytes) / ray_bytes;
+      if (!streamed && N + fits > max_slots) fits = max_slots - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
       const dd_partition* part = pb.partition;
@@ -1443,8 +1482,8 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       }
       if (failure) {
         stats->failed_step = step;
-        stats->needed_bytes = step_bytes + adjacent * ray_bytes;
-        if (failure == 2 && N + fits >= max_slots) return dd_status::too_many_rays;
+        stats->needed_bytes = step_bytes + (streamed ? block_bytes + adjacent * sizeof(dd_pair) : adjacent * ray_bytes);
+        if (failure == 2 && !streamed && N + fits >= max_slots) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
       std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
@@ -1459,9 +1498,10 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     stats->adjacent += K;
     if (candidates > stats->largest) stats->largest = candidates;
 
-    // New rays after the last slot.
-    const std::uint64_t total = N + K;
-    const std::uint64_t need = held_bytes(total);
+    // New rays after the last slot (streamed: one block of them at a time).
+    const std::uint64_t total = N + (streamed ? std::min(K, out_block) : K);
+    const std::uint64_t out_bytes = streamed ? K * sizeof(dd_pair) + (total - N) * pb.block_bytes_per_ray : 0;
+    const std::uint64_t need = held_bytes(total) + out_bytes;
     if (over(need)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
@@ -1474,17 +1514,16 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       return dd_status::out_of_memory;
     }
     slots_held = std::max(slots_held, total);
-    bool overflow = false;
-    if (K > 0) {
-      std::uint64_t* P = s.P.data;
-      const dd_pair* pr = pairs.data;
-      overflow = !store.combine(s.X.data, N, pr, K);
-      // Entries that can widen do so, and the step's rays are made again.
+    // The new rays of pairs pr[0 .. c) into the slots from N on; a status
+    // other than ok when they do not fit.
+    auto make_rays = [&](const dd_pair* pr, std::uint64_t c) {
+      bool overflow = !store.combine(s.X.data, N, pr, c);
+      // Entries that can widen do so, and the rays are made again.
       while (overflow && store.widen()) {
         const std::uint64_t w0 = w;
         w = store.words();
         ray_bytes = 8 * (w + W);
-        const std::uint64_t wider = held_bytes(total);
+        const std::uint64_t wider = held_bytes(total) + out_bytes;
         const bool fits = !over(wider);
         if (!fits || !s.X.resize(w * total)) {
           stats->failed_step = step;
@@ -1493,8 +1532,16 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         }
         note(wider);
         store.relayout(s.X.data, N, w0);
-        overflow = !store.combine(s.X.data, N, pr, K);
+        overflow = !store.combine(s.X.data, N, pr, c);
       }
+      if (overflow) stats->failed_step = step;
+      return overflow ? dd_status::int64_overflow : dd_status::ok;
+    };
+    if (K > 0 && !streamed) {
+      std::uint64_t* P = s.P.data;
+      const dd_pair* pr = pairs.data;
+      const dd_status made = make_rays(pr, K);
+      if (made != dd_status::ok) return made;
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
 #endif
@@ -1502,9 +1549,32 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         for (std::uint64_t k2 = 0; k2 < W; ++k2) P[(N + i) * W + k2] = P[pr[i].p * W + k2] | P[pr[i].q * W + k2];
       std::memset(dropped.data + N, 0, K);
     }
-    if (overflow) {
-      stats->failed_step = step;
-      return dd_status::int64_overflow;
+    // Streamed: each block of new rays, a reversible one (no irreversible
+    // bit in the union of its pair's patterns; the new row's is not set)
+    // in the direction whose first non-zero entry is positive.
+    for (std::uint64_t first = 0; streamed && first < K; first += out_block) {
+      if (pb.stop && pb.stop->load()) {
+        stats->failed_step = step;
+        return dd_status::interrupted;
+      }
+      const std::uint64_t c = std::min(out_block, K - first);
+      const dd_pair* pr = pairs.data + first;
+      const dd_status made = make_rays(pr, c);
+      if (made != dd_status::ok) return made;
+      std::uint64_t kept = 0;
+      for (std::uint64_t i = 0; i < c; ++i) {
+        bool reversible_ray = true;
+        for (std::uint64_t k2 = 0; k2 < W && reversible_ray; ++k2)
+          reversible_ray = ((s.P.data[pr[i].p * W + k2] | s.P.data[pr[i].q * W + k2]) & s.irrev.data[k2]) == 0;
+        if (reversible_ray && store.leading_sign(s.X.data + (N + i) * w) < 0) continue;
+        if (kept != i) std::memmove(s.X.data + (N + kept) * w, s.X.data + (N + i) * w, w * 8);
+        ++kept;
+      }
+      if (kept > 0 && !pb.rays_out(pb.rays_out_context, s.X.data + N * w, kept)) {
+        stats->failed_step = step;
+        return dd_status::output_failed;
+      }
+      handed_out += kept;
     }
     assign_bit(r);
     for (std::uint64_t j = 0; j < N; ++j) {
@@ -1516,9 +1586,9 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         set_bit(s.P.data + j * W, r, sign.data[j]);
       }
     }
-    s.N = total;
-    if (n_dropped > 0 && n_dropped >= total / dd_compact_share) compact();
-    const std::uint64_t rays_after = s.N - n_dropped;
+    s.N = streamed ? N : total;
+    if (n_dropped > 0 && n_dropped >= s.N / dd_compact_share) compact();
+    const std::uint64_t rays_after = s.N - n_dropped + (streamed ? K : 0);
     if (rays_after > stats->max_rays) stats->max_rays = rays_after;
     if (pb.progress) {
       dd_step_report rep{step, steps, r, live, n_pos, n_neg, candidates, K, rays_after, elapsed(), pairs.data};
@@ -1537,6 +1607,18 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     if (reversible_ray && store.leading_sign(s.X.data + j * w) < 0) continue;
     if (c != j) std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
     ++c;
+  }
+  if (pb.rays_out != nullptr) {  // the rays kept from before the last step follow its new ones
+    for (std::uint64_t first = 0; first < c; first += out_block) {
+      const std::uint64_t b = std::min(out_block, c - first);
+      if (!pb.rays_out(pb.rays_out_context, s.X.data + first * w, b)) {
+        stats->failed_step = steps;
+        return dd_status::output_failed;
+      }
+    }
+    result->count = handed_out + c;
+    stats->seconds = elapsed();
+    return dd_status::ok;
   }
   s.X.size = w * c;
   s.X.shrink();
@@ -1598,6 +1680,9 @@ inline void describe_failure(dd_status status, const dd_statistics& stats, std::
     case dd_status::interrupted:
       std::snprintf(out, size, "Interrupted by Ctrl-C in step %llu of %llu; the run stopped and freed its memory",
                     step, steps);
+      break;
+    case dd_status::output_failed:
+      std::snprintf(out, size, "The rays of step %llu of %llu could not be handed out", step, steps);
       break;
   }
 }

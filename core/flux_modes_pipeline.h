@@ -8,7 +8,15 @@
 // the gcd of its entries; a reversible mode (zero on every irreversible
 // reaction) turned so that its first non-zero entry is positive; and the
 // modes sorted lexicographically (as sortrows sorts the rows of E').
-// The modes go to a sink (mode_sinks.h).
+// The modes go to a sink (mode_sinks.h). A sink that takes them in pieces
+// (a file) gets them as the double description hands them out instead
+// (dd_problem::rays_out), each block expanded and oriented as it comes, so
+// that the last step's new modes are never all held: first the last step's
+// new modes in the order of their pairs, then the modes kept from before
+// it in the order of their slots. That order is not lexicographic, but it
+// is the same for every run on the same input and options, whatever the
+// number of threads (the pairs are sorted, and the slots follow from the
+// sorted pairs of the earlier steps).
 //
 // Nothing here calls the host: progress goes through callbacks on the
 // calling thread, failures come back as a message. The OpenMP regions are
@@ -200,6 +208,76 @@ inline bool keep_held(const std::int64_t* X0, std::uint64_t nc, std::uint64_t d,
   return true;
 }
 
+// A reversible mode (zero on every irreversible reaction) of Y (n x count)
+// turned so that its first non-zero entry is positive; false with a message
+// when an entry -2^63 has no negation.
+inline bool orient_reversible(std::int64_t* Y, std::uint64_t n, std::uint64_t count, const std::uint8_t* reversible,
+                              std::string* error) {
+  for (std::uint64_t k = 0; k < count; ++k) {
+    std::int64_t* y = Y + k * n;
+    bool turn = true;
+    for (std::uint64_t j = 0; j < n && turn; ++j) turn = reversible[j] || y[j] == 0;
+    if (!turn) continue;
+    std::uint64_t first = 0;
+    while (first < n && y[first] == 0) ++first;
+    if (first == n || y[first] > 0) continue;
+    for (std::uint64_t j = first; j < n; ++j) {
+      if (y[j] == INT64_MIN) {
+        *error = "a reversible mode has the entry -2^63, whose negation is beyond the int64 range";
+        return false;
+      }
+      y[j] = -y[j];
+    }
+  }
+  return true;
+}
+
+constexpr const char* beyond_int64_message =
+    "the modes of this network need integer entries beyond the int64 range (2^63) on the original "
+    "reactions; they are not returned rounded";
+
+// The receiver of the blocks of modes the double description hands out
+// (dd_problem::rays_out): each block of coordinates expanded to the
+// network's reactions (V, n x d) and oriented, in 128 bits where the sums
+// fit and by row_values' exact route where not, and written to the sink.
+struct streamed_modes {
+  const std::int64_t* V = nullptr;
+  std::uint64_t n = 0, d = 0;
+  const std::uint8_t* reversible = nullptr;
+  mode_sink* sink = nullptr;
+  std::string error;
+  std::vector<std::int64_t> buffer;
+#ifdef BITS_MODE_EXPANSION
+  mode_expansion expansion;
+#endif
+
+  static bool take(void* context, const std::int64_t* X, std::uint64_t count) {
+    streamed_modes& s = *static_cast<streamed_modes*>(context);
+    s.buffer.resize(count * s.n);
+    std::int64_t* Y = s.buffer.data();
+#ifdef BITS_MODE_EXPANSION
+    const mode_expansion::status st = s.expansion.prepare(s.V, s.n, s.d, X, count, s.reversible);
+    if (st == mode_expansion::status::beyond_int64) {
+      s.error = beyond_int64_message;
+      return false;
+    }
+    if (st == mode_expansion::status::ok) {
+      const std::int64_t k = static_cast<std::int64_t>(count);
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (k * static_cast<std::int64_t>(s.n) >= 65536)
+#endif
+      for (std::int64_t i = 0; i < k; ++i) s.expansion.column(static_cast<std::uint64_t>(i), Y + i * s.n);
+      return s.sink->write(Y, count, &s.error);
+    }
+#endif
+    if (!row_values(s.V, s.n, s.d, X, count, Y)) {
+      s.error = beyond_int64_message;
+      return false;
+    }
+    return orient_reversible(Y, s.n, count, s.reversible, &s.error) && s.sink->write(Y, count, &s.error);
+  }
+};
+
 }  // namespace detail
 
 // The modes of the network with stoichiometric matrix S (m x n doubles,
@@ -342,13 +420,33 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
                      opt.leaf_size, opt.max_bytes, best_simd_isa(), dd_parallel_work, opt.step,
                      opt.context};
   problem.stop = opt.stop;
+  // A sink that takes the modes in pieces and in any order (a file) gets
+  // them block by block as the double description hands them out; the
+  // count is known at the end.
+  detail::streamed_modes streamed;
+  streamed.V = V.data();
+  streamed.n = n;
+  streamed.d = d;
+  streamed.reversible = reversible;
+  streamed.sink = sink;
+  // Not for a run that holds reactions non-zero: its rays are filtered
+  // after the double description.
+  const bool streaming = sink->wants_modes() && !sink->wants_block() && sink->any_order() && !holding;
+  if (streaming) {
+    problem.rays_out = detail::streamed_modes::take;
+    problem.rays_out_context = &streamed;
+    problem.block_rays = std::max<std::uint64_t>(1, opt.piece);
+    problem.block_bytes_per_ray = 8 * n + 16;  // the block expanded, and its divisors
+    if (!sink->begin(n, mode_count_unknown, error)) return false;
+  }
   dd_result result;
   const dd_status status = run_double_description(problem, &result, &info->stats);
   info->status = status;
   if (status != dd_status::ok) {
     char message[400];
     describe_failure(status, info->stats, opt.max_bytes, message, sizeof message);
-    *error = status == dd_status::int64_overflow
+    *error = status == dd_status::output_failed ? streamed.error
+             : status == dd_status::int64_overflow
                  ? "the modes of this network need integer entries beyond the int64 range (2^63); they are "
                    "not returned rounded (" + std::string(message) + ")"
                  : std::string(message);
@@ -361,24 +459,25 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   }
   const std::uint64_t count = result.count;
   info->modes = count;
+  if (streaming) {
+    info->seconds = seconds();
+    return sink->finish(error);
+  }
   if (!sink->wants_modes()) {
     std::free(result.X);
     info->seconds = seconds();
     return sink->begin(n, count, error) && sink->finish(error);
   }
 
-  const char* beyond_int64 =
-      "the modes of this network need integer entries beyond the int64 range (2^63) on the original "
-      "reactions; they are not returned rounded";
 #ifdef BITS_MODE_EXPANSION
-  // A sink that takes the modes in pieces: the order found from the
-  // coordinates, each piece expanded as it goes out.
+  // A sink that takes the modes in pieces, in their final order: the order
+  // found from the coordinates, each piece expanded as it goes out.
   if (!sink->wants_block()) {
     mode_expansion expansion;
     const mode_expansion::status st = expansion.prepare(V.data(), n, d, result.X, count, reversible);
     if (st == mode_expansion::status::beyond_int64) {
       std::free(result.X);
-      *error = beyond_int64;
+      *error = detail::beyond_int64_message;
       return false;
     }
     if (st == mode_expansion::status::ok) {
@@ -422,29 +521,13 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   std::free(result.X);
   if (!fits) {
     sink->free_block(Y);
-    *error = beyond_int64;
+    *error = detail::beyond_int64_message;
     return false;
   }
   // A reversible mode in the direction whose first non-zero entry is positive.
-  std::vector<std::uint64_t> irreversible;
-  for (std::uint64_t j = 0; j < n; ++j)
-    if (!reversible[j]) irreversible.push_back(j);
-  for (std::uint64_t k = 0; k < count; ++k) {
-    std::int64_t* y = Y + k * n;
-    bool turn = true;
-    for (std::uint64_t j : irreversible) turn = turn && y[j] == 0;
-    if (!turn) continue;
-    std::uint64_t first = 0;
-    while (first < n && y[first] == 0) ++first;
-    if (first == n || y[first] > 0) continue;
-    for (std::uint64_t j = first; j < n; ++j) {
-      if (y[j] == INT64_MIN) {  // its negation has no int64
-        sink->free_block(Y);
-        *error = "a reversible mode has the entry -2^63, whose negation is beyond the int64 range";
-        return false;
-      }
-      y[j] = -y[j];
-    }
+  if (!detail::orient_reversible(Y, n, count, reversible, error)) {
+    sink->free_block(Y);
+    return false;
   }
   // The lexicographic order of the columns.
   std::vector<std::uint32_t> perm(count);

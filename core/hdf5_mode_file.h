@@ -3,7 +3,11 @@
 // any HDF5 reader. Layout (docs/flux_modes_program.md):
 //   /modes                 int64, count x reactions (HDF5 order; MATLAB's
 //                          h5read gives reactions x count, as flux_modes),
-//                          chunked and compressed, grown as modes come
+//                          chunked and compressed, grown as modes come, in
+//                          the order the run finds them: the last step's new
+//                          modes, then the modes kept from before it
+//                          (flux_modes_pipeline.h; the same for any number
+//                          of threads, but not sorted)
 //   /reactions             the reactions' ids (fixed-length strings)
 //   /reversible            uint8, one per reaction
 //   /network/stoichiometry float64, reactions x metabolites (h5read:
@@ -15,7 +19,9 @@
 //                          (the command's options, as text), source (the
 //                          input files)
 // The file is written as NAME.partial and renamed to NAME at the end; a run
-// that fails or is stopped leaves at most NAME.partial, with complete = 0.
+// that fails leaves no file, one that is stopped (bits_modes on SIGINT or
+// SIGTERM, keep_partial) or killed leaves at most NAME.partial, with
+// complete = 0 and the modes written so far.
 #ifndef BITS_CORE_HDF5_MODE_FILE_H
 #define BITS_CORE_HDF5_MODE_FILE_H
 
@@ -49,9 +55,16 @@ class hdf5_mode_file : public mode_sink {
 
   hdf5_mode_file(std::string path, mode_file_network network)
       : path_(std::move(path)), partial_(path_ + ".partial"), net_(std::move(network)) {}
+  bool any_order() const override { return true; }
   ~hdf5_mode_file() override {
     close();
-    if (!renamed_ && opened_) std::remove(partial_.c_str());
+    if (!renamed_ && opened_ && !kept_) std::remove(partial_.c_str());
+  }
+  // The modes written so far stay in NAME.partial, with complete = 0.
+  void keep_partial() override {
+    if (file_ >= 0) H5Fflush(file_, H5F_SCOPE_GLOBAL);
+    close();
+    kept_ = true;
   }
 
   // Creates the partial file with everything but the modes, so that a
@@ -196,7 +209,7 @@ class hdf5_mode_file : public mode_sink {
   mode_file_network net_;
   hid_t file_ = -1, modes_ = -1;
   hsize_t rows_ = 0;
-  bool opened_ = false, renamed_ = false;
+  bool opened_ = false, renamed_ = false, kept_ = false;
 };
 
 }  // namespace bits

@@ -316,6 +316,10 @@ inline bool run_class_split(const double* S, std::uint64_t m, std::uint64_t n, c
 class hash_sink : public mode_sink {
  public:
   explicit hash_sink(mode_sink* to = nullptr) : to_(to) {}
+  bool any_order() const override { return to_ == nullptr || to_->any_order(); }
+  void keep_partial() override {
+    if (to_ != nullptr) to_->keep_partial();
+  }
   std::uint64_t hash = 0, count = 0;
   bool begin(std::uint64_t reactions, std::uint64_t c, std::string* error) override {
     n_ = reactions;

@@ -1,6 +1,9 @@
 // Where the elementary flux modes of a run go (core/flux_modes_pipeline.h):
-// a sink gets the number of modes first, then the modes in their final
-// order, in one or more pieces, then the end of the run. A sink that does
+// a sink gets the number of modes first (where known), then the modes, in
+// one or more pieces, then the end of the run. A sink that keeps the modes
+// in memory whole gets them in lexicographic order; one that takes them in
+// pieces (a file) gets them as the run finds them, in the order that
+// flux_modes_pipeline.h defines. A sink that does
 // not want the modes themselves (the count alone) spares the run their
 // expansion, orientation and order.
 //
@@ -21,6 +24,8 @@ namespace bits {
 
 struct compressed_network;  // network_compression.h
 
+constexpr std::uint64_t mode_count_unknown = UINT64_MAX;
+
 class mode_sink {
  public:
   virtual ~mode_sink() = default;
@@ -32,15 +37,27 @@ class mode_sink {
   // count (begin and finish are still called, write never).
   virtual bool wants_modes() const { return true; }
   // True: the sink keeps the modes in memory whole, so the run expands them
-  // all at once and hands the block over (take); false: the run expands
-  // them a piece at a time (write) and never holds them all expanded.
+  // all at once, sorts them and hands the block over (take); false: the run
+  // expands them a piece at a time as it finds them (write) and never holds
+  // them all.
   virtual bool wants_block() const { return false; }
-  // Before any mode: `reactions` entries per mode, `count` modes in all.
+  // Before any mode: `reactions` entries per mode, `count` modes in all;
+  // a sink that takes the modes in pieces gets mode_count_unknown, as they
+  // are written while the run still finds them (the count is known at
+  // finish).
   virtual bool begin(std::uint64_t reactions, std::uint64_t count, std::string* error) = 0;
   // The next `count` modes, `reactions` int64 entries each, column-major.
   virtual bool write(const std::int64_t* modes, std::uint64_t count, std::string* error) = 0;
   // After the last mode.
   virtual bool finish(std::string* error) = 0;
+  // True for a sink that takes the modes in any order (a file): the run then
+  // hands them out as the double description finds them, the last step's
+  // never all held; otherwise they come in their final order.
+  virtual bool any_order() const { return false; }
+  // A run that was stopped: a sink that writes a file closes it and leaves
+  // it under its partial name, marked incomplete where the format can say
+  // so, instead of removing it.
+  virtual void keep_partial() {}
   // All `count` modes at once, in a block from allocate_block that the sink
   // now owns: by default written in pieces and freed; a sink that keeps the
   // modes in memory can adopt the block and save a copy.
@@ -77,7 +94,8 @@ class count_sink : public mode_sink {
 };
 
 // The modes as one dense int64 matrix in memory (reactions x count,
-// column-major, from std::malloc): release() hands it over.
+// column-major, from std::malloc): release() hands it over. Taken in pieces
+// with the count unknown, the matrix grows as they come.
 class dense_sink : public mode_sink {
  public:
   std::uint64_t reactions = 0, count = 0;
@@ -94,12 +112,16 @@ class dense_sink : public mode_sink {
     modes_ = nullptr;
     reactions = r;
     count = n;
-    filled_ = 0;
+    filled_ = capacity_ = 0;
     return true;
   }
   bool write(const std::int64_t* modes, std::uint64_t n, std::string* error) override {
-    if (modes_ == nullptr && !allocate(error)) return false;
-    if (filled_ + n > count) {
+    if (count == mode_count_unknown) {
+      if (filled_ + n > capacity_ && !grow(filled_ + n, error)) return false;
+    } else if (modes_ == nullptr && !allocate(error)) {
+      return false;
+    }
+    if (filled_ + n > (count == mode_count_unknown ? capacity_ : count)) {
       *error = "more modes written than announced";
       return false;
     }
@@ -115,6 +137,7 @@ class dense_sink : public mode_sink {
     return true;
   }
   bool finish(std::string* error) override {
+    if (count == mode_count_unknown) count = filled_;
     if (filled_ != count) {
       *error = "fewer modes written than announced";
       return false;
@@ -132,23 +155,39 @@ class dense_sink : public mode_sink {
     }
     return true;
   }
+  bool grow(std::uint64_t least, std::string* error) {
+    const std::uint64_t want = least > 2 * capacity_ ? least : 2 * capacity_;
+    void* p = std::realloc(static_cast<void*>(modes_), static_cast<std::size_t>(want * reactions * sizeof(std::int64_t) + 1));
+    if (p == nullptr) {
+      *error = "out of memory for the modes (" + std::to_string(want * reactions * sizeof(std::int64_t)) + " bytes)";
+      return false;
+    }
+    modes_ = static_cast<std::int64_t*>(p);
+    capacity_ = want;
+    return true;
+  }
   std::int64_t* modes_ = nullptr;
-  std::uint64_t filled_ = 0;
+  std::uint64_t filled_ = 0, capacity_ = 0;
 };
 
 // The modes as text in the file `path`: one mode per line, its entries
 // (one per reaction) separated by single spaces. Written to path.partial and
 // renamed to path at the end, so a run that fails or is stopped never leaves
 // a file under the name that looks complete (and removes the partial one
-// where it can).
+// where it can, unless told to keep it).
 class text_file_sink : public mode_sink {
  public:
   explicit text_file_sink(std::string path) : path_(std::move(path)), partial_(path_ + ".partial") {}
+  bool any_order() const override { return true; }
   ~text_file_sink() override {
     if (file_ != nullptr) {
       std::fclose(file_);
       std::remove(partial_.c_str());
     }
+  }
+  void keep_partial() override {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
   }
   // Opens the partial file, so that a caller can find an unwritable name
   // before the run (begin opens it otherwise).

@@ -8,7 +8,8 @@
 %   (the same S, REVERSIBLE, N_THREADS and SETTINGS) and writes them to FILE
 %   as they come, a few thousand at a time, in the layout that the program
 %   bits_modes writes (docs/flux_modes_program.md): the modes are never all
-%   in memory. The file is written as FILE.partial and renamed to FILE once
+%   in memory, and they are in the order the run finds them, not in the
+%   lexicographic order of FLUX_MODES (sortrows(E')' gives that). The file is written as FILE.partial and renamed to FILE once
 %   every mode is in it, with its attribute complete set to 1; a run that
 %   fails or is stopped leaves no FILE. REACTIONS and METABOLITES are cell
 %   arrays of the ids (one per column and per row of S), OPTIONS and
@@ -49,7 +50,9 @@
 %                   {'r1'; 'r2'; 'r3'; 'r4'; 'r5'; 'r6'}, {'A'; 'B'; 'C'; 'D'})
 %     % n = 3
 %     E = mode_file('read', file, 2, 2)   % modes 2 and 3
-%     % E = [1 1; 1 1; 0 1; 0 1; 1 0; 1 0]
+%     % E = [1 0; 1 0; 0 1; 0 1; 1 -1; 1 -1]
+%     % (in the order the run found them; sortrows(E')' gives the order
+%     % of FLUX_MODES)
 %     delete(file);
 %
 %   See also FLUX_MODES, READ_MODES, FLUX_MODES_PIPELINE.

@@ -8,7 +8,8 @@ function [E, reactions, info] = read_modes(file, first, count)
 %
 %   E is an int64 matrix with one mode per column (one row per reaction),
 %   as FLUX_MODES returns them: modes FIRST to FIRST + COUNT - 1 (1-based;
-%   default: all). REACTIONS holds the reactions' ids (a column cell
+%   default: all), in the file's order, which is the order the run found
+%   them in, not FLUX_MODES' lexicographic one (sortrows(E')' gives that). REACTIONS holds the reactions' ids (a column cell
 %   array). INFO fields: modes (the number in the file), reactions,
 %   options and source (as bits_modes was called; MATLAB only).
 %

@@ -97,6 +97,8 @@ class stoppable_sink : public bits::mode_sink {
   stoppable_sink(bits::mode_sink* inner, const std::atomic<int>* stop) : inner_(inner), stop_(stop) {}
   bool wants_modes() const override { return inner_->wants_modes(); }
   bool wants_block() const override { return inner_->wants_block(); }
+  bool any_order() const override { return inner_->any_order(); }
+  void keep_partial() override { inner_->keep_partial(); }
   std::int64_t* allocate_block(std::uint64_t reactions, std::uint64_t count) override {
     return inner_->allocate_block(reactions, count);
   }

@@ -145,29 +145,39 @@ stepwise run_stepwise(bits::dd_problem problem) {
   return out;
 }
 
-// Pattern trees kept across steps find the same adjacent pairs as trees
-// built afresh, at every step, and so the same rays in the same order: on
-// random cones {x >= 0 : a_r . x >= 0} (some rows without sign constraint),
-// with leaves small enough to split while rays come and go, and runs long
-// enough to rebuild the kept tree and compact the rays.
-TEST_P(DoubleDescription, KeptTreesPairTheRaysAsTreesBuiltAfresh) {
-  std::mt19937_64 rng(11);
-  std::uint64_t pairs = 0;
-  for (int trial = 0; trial < 40; ++trial) {
-    const std::uint64_t n = 5 + rng() % 4, m = n + 12 + rng() % 16;
-    std::vector<std::int64_t> A(m * n, 0), X0(n * n, 0);
-    std::vector<std::uint64_t> sequence(m);
-    std::vector<std::uint8_t> rev(m, 0);
+// A random cone {x >= 0 : a_r . x >= 0}, some rows without sign constraint.
+struct random_cone {
+  std::uint64_t n, m;
+  std::vector<std::int64_t> A, X0;
+  std::vector<std::uint64_t> sequence;
+  std::vector<std::uint8_t> rev;
+  explicit random_cone(std::mt19937_64& rng)
+      : n(5 + rng() % 4), m(n + 12 + rng() % 16), A(m * n, 0), X0(n * n, 0), sequence(m), rev(m, 0) {
     for (std::uint64_t i = 0; i < n; ++i) A[i + i * m] = X0[i * n + i] = 1;
     for (std::uint64_t r = n; r < m; ++r) {
       for (std::uint64_t i = 0; i < n; ++i) A[r + i * m] = static_cast<std::int64_t>(rng() % 7) - 3;
       rev[r] = rng() % 100 < 15;
     }
     for (std::uint64_t r = 0; r < m; ++r) sequence[r] = r;
+  }
+  bits::dd_problem problem(int dynamic, std::uint64_t leaf, bits::simd_isa isa) const {
+    return bits::dd_problem{A.data(), m, n, X0.data(), n, sequence.data(), rev.data(), dynamic,
+                            leaf, 0, isa, 0, nullptr, nullptr};
+  }
+};
+
+// Pattern trees kept across steps find the same adjacent pairs as trees
+// built afresh, at every step, and so the same rays in the same order: on
+// random cones, with leaves small enough to split while rays come and go,
+// and runs long enough to rebuild the kept tree and compact the rays.
+TEST_P(DoubleDescription, KeptTreesPairTheRaysAsTreesBuiltAfresh) {
+  std::mt19937_64 rng(11);
+  std::uint64_t pairs = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    const random_cone cone(rng);
     for (int threads : {1, 2}) {
       omp_set_num_threads(threads);
-      bits::dd_problem problem{A.data(), m, n, X0.data(), n, sequence.data(), rev.data(), trial % 3,
-                               1 + rng() % 4, 0, GetParam(), 0, nullptr, nullptr};
+      bits::dd_problem problem = cone.problem(trial % 3, 1 + rng() % 4, GetParam());
       problem.kept_trees = 0;
       const stepwise fresh = run_stepwise(problem);
       problem.kept_trees = 1;
@@ -181,6 +191,55 @@ TEST_P(DoubleDescription, KeptTreesPairTheRaysAsTreesBuiltAfresh) {
     }
   }
   EXPECT_GT(pairs, 5000u);
+}
+
+// The rays handed out in blocks (rays_out) are the rays a run holds, in an
+// order that does not depend on the number of threads; a receiver that
+// fails ends the run.
+TEST_P(DoubleDescription, RaysHandedOutInBlocksAreTheRaysHeld) {
+  struct received {
+    std::vector<std::int64_t> entries;
+    std::uint64_t blocks = 0, largest = 0, n = 0;
+  };
+  auto take = [](void* context, const std::int64_t* X, std::uint64_t count) {
+    received& r = *static_cast<received*>(context);
+    r.entries.insert(r.entries.end(), X, X + count * r.n);
+    r.largest = std::max(r.largest, count);
+    return ++r.blocks < 1000000;
+  };
+  std::mt19937_64 rng(13);
+  for (int trial = 0; trial < 30; ++trial) {
+    const random_cone cone(rng);
+    bits::dd_problem problem = cone.problem(trial % 3, 1 + rng() % 4, GetParam());
+    const run held = solve(problem);
+    ASSERT_EQ(held.status, bits::dd_status::ok);
+    problem.rays_out = take;
+    problem.block_rays = 1 + rng() % 5;
+    std::vector<std::int64_t> first;
+    for (int threads : {1, 2}) {
+      omp_set_num_threads(threads);
+      received got;
+      got.n = cone.n;
+      problem.rays_out_context = &got;
+      bits::dd_result result;
+      bits::dd_statistics stats;
+      ASSERT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::ok);
+      EXPECT_EQ(result.X, nullptr);
+      ASSERT_EQ(result.count, held.rays.size());
+      EXPECT_LE(got.largest, problem.block_rays);
+      if (threads == 1) first = got.entries;
+      EXPECT_EQ(got.entries, first) << "trial " << trial << ": another order on two threads";
+      std::vector<ray> rays;
+      for (std::uint64_t c = 0; c < result.count; ++c)
+        rays.emplace_back(got.entries.begin() + c * cone.n, got.entries.begin() + (c + 1) * cone.n);
+      std::sort(rays.begin(), rays.end());
+      ASSERT_EQ(rays, held.rays) << "trial " << trial;
+      if (result.count > 0) {  // a receiver that fails at its first block
+        got.blocks = 999999;
+        EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::output_failed);
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Simd, DoubleDescription, testpaths::every_path());

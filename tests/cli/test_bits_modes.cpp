@@ -6,7 +6,14 @@
 // flux_modes in Octave: tests/octave/test_bits_modes.m.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <cstdint>
@@ -47,7 +54,8 @@ TEST(BitsModesProgram, TextNetworkModesCountAndRemove) {
   std::string out, err;
   ASSERT_EQ(run(program + " -t 2 -o " + o + " " + s + " " + r, &out, &err), 0) << err;
   EXPECT_EQ(last_line(out), "3 modes");
-  EXPECT_EQ(read_text(o), "0 0 1 1 -1 -1\n1 1 0 0 1 1\n1 1 1 1 0 0\n");
+  // In the order found: the last step's new modes, then the ones kept from before it.
+  EXPECT_EQ(read_text(o), "1 1 1 1 0 0\n1 1 0 0 1 1\n0 0 1 1 -1 -1\n");
   EXPECT_TRUE(read_text(o + ".partial").empty()) << "the partial file is left";
   ASSERT_EQ(run(program + " --count --order input --progress " + s + " " + r, &out, &err), 0) << err;
   EXPECT_EQ(out, "3 modes\n");
@@ -71,6 +79,15 @@ TEST(BitsModesProgram, Ecoli5010FromSbml) {
   if (read_text(file).empty()) GTEST_SKIP() << "no " << file << " (the shared networks, BITS_NETWORKS_DIR)";
   ASSERT_EQ(run(program + " -t 2 " + file, &out, &err), 0) << err;
   EXPECT_EQ(last_line(out), "5011 modes");
+  // The file holds the modes in the order they are found, the same on one
+  // thread and two (against flux_modes, sorted: tests/octave/test_bits_modes.m).
+  const std::string one = temp_path("one.txt"), two = temp_path("two.txt");
+  ASSERT_EQ(run(program + " -t 1 -o " + one + " " + file, &out, &err), 0) << err;
+  ASSERT_EQ(run(program + " -t 2 -o " + two + " " + file, &out, &err), 0) << err;
+  const std::string text = read_text(one);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5011);
+  EXPECT_TRUE(text == read_text(two)) << "another order on two threads";
+  for (const std::string& f : {one, two}) std::remove(f.c_str());
 }
 
 TEST(BitsModesProgram, BadInputNamesFileAndLine) {
@@ -181,7 +198,7 @@ TEST(BitsModesProgram, Hdf5FileRoundTripAndNeverCompleteWhenStopped) {
   EXPECT_EQ(f.reactions, (std::vector<std::string>{"R1", "R2", "R3", "R4", "R5"}));
   ASSERT_EQ(run(program + " -o " + o + " " + s + " " + r, &out, &err), 0) << err;  // over the old file
   f = read_modes_file(o);
-  EXPECT_EQ(f.entries, (std::vector<std::int64_t>{0, 0, 1, 1, -1, -1, 1, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0}));
+  EXPECT_EQ(f.entries, (std::vector<std::int64_t>{1, 1, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, -1, -1}));
   EXPECT_TRUE(read_text(o + ".partial").empty());
   std::remove(o.c_str());
 
@@ -202,6 +219,53 @@ TEST(BitsModesProgram, Hdf5FileRoundTripAndNeverCompleteWhenStopped) {
   EXPECT_TRUE(!f.ok || f.complete == 0);
   EXPECT_FALSE(read_text(o + ".partial").empty());
   for (const std::string& file : {s, r, o + ".partial"}) std::remove(file.c_str());
+}
+
+// SIGINT (and SIGTERM) after the first step's line: the run ends with a
+// message and status 128 + the signal, leaving NAME.partial marked
+// incomplete and no NAME.
+TEST(BitsModesProgram, StopSignalLeavesThePartialFileIncomplete) {
+  const std::string core2 = std::string(BITS_NETWORKS_DIR) + "/EColiCore2.xml", o = temp_path("stopped.h5");
+  if (read_text(core2).empty()) GTEST_SKIP() << "no " << core2 << " (the shared networks, BITS_NETWORKS_DIR)";
+  for (int sig : {SIGINT, SIGTERM}) {
+    int err_pipe[2];
+    ASSERT_EQ(pipe(err_pipe), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      dup2(err_pipe[1], 2);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      close(err_pipe[0]);
+      execl(program.c_str(), program.c_str(), "-t", "1", "--progress", "-o", o.c_str(), core2.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(err_pipe[1]);
+    std::string err;
+    char buffer[4096];
+    bool sent = false;
+    for (ssize_t got; (got = read(err_pipe[0], buffer, sizeof buffer)) > 0;) {
+      err.append(buffer, static_cast<std::size_t>(got));
+      if (!sent && err.find("\nstep 1/") != std::string::npos) sent = kill(pid, sig) == 0;
+    }
+    close(err_pipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    SCOPED_TRACE(strsignal(sig));
+    EXPECT_TRUE(sent) << err;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + sig) << "status " << status << ": " << err;
+    EXPECT_NE(err.find(std::string("bits_modes: interrupted by ") + (sig == SIGINT ? "SIGINT" : "SIGTERM")),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find(o + ".partial holds the modes written so far and is marked incomplete"), std::string::npos)
+        << err;
+    EXPECT_TRUE(read_text(o).empty()) << "a stopped run left " << o;
+    const modes_file f = read_modes_file(o + ".partial");
+    EXPECT_TRUE(f.ok);
+    EXPECT_EQ(f.complete, 0u);
+    std::remove((o + ".partial").c_str());
+  }
 }
 #endif
 

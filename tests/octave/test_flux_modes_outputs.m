@@ -26,13 +26,14 @@ function test_flux_modes_outputs()
     if have_file
       expect_equal(flux_modes(S, rev, 'threads', 1, 'output', file), size(E, 2), sprintf('%d: file', trial));
       [F, ids] = read_modes(file);
-      expect_equal(F, E, sprintf('%d: the file whole', trial));
+      % A file holds the modes in the order the run found them.
+      expect_equal(sortrows(F')', E, sprintf('%d: the file whole', trial));
       expect_equal(numel(ids), size(S, 2), sprintf('%d: the file''s ids', trial));
       runs = zeros(size(E, 1), 0, 'int64');
       for first = 1:3:size(E, 2)
         runs = [runs, read_modes(file, first, min(3, size(E, 2) - first + 1))];
       end
-      expect_equal(runs, E, sprintf('%d: the file in runs of 3', trial));
+      expect_equal(runs, F, sprintf('%d: the file in runs of 3', trial));
     end
   end
   if have_file
