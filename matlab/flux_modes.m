@@ -89,6 +89,8 @@ function [E, names, info] = flux_modes(S, varargin)
 %                 are written to that HDF5 file as they come, never all in
 %                 memory, in the layout of the program bits_modes (READ_MODES
 %                 reads it back in runs), and E is their number. The file
+%                 holds them in the order the run found them, not in the
+%                 order above. The file
 %                 appears only once every mode is in it (FILE.partial
 %                 until then). Needs the plug-in MODE_FILE, built where
 %                 libhdf5 is found (not in the Windows build).
