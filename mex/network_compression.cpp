@@ -36,6 +36,12 @@ void free_leftover() {
   leftover = nullptr;
 }
 
+// memcpy for blocks that may be empty: an empty vector's or array's data
+// may be a null pointer, which memcpy must not get even for no bytes.
+void copy_bytes(void* to, const void* from, std::size_t bytes) {
+  if (bytes > 0) std::memcpy(to, from, bytes);
+}
+
 }  // namespace
 
 BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -75,11 +81,11 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
         std::snprintf(message, sizeof message, "The compressed network needs %llu bytes, more than the memory at hand . . .",
                       static_cast<unsigned long long>(words * 8 + nc));
       } else {
-        std::memcpy(block, out.S.data(), rows * nc * 8);
+        copy_bytes(block, out.S.data(), rows * nc * 8);
         const std::vector<std::int64_t> E = bits::dense_expansion(out);
-        std::memcpy(block + rows * nc, E.data(), n * nc * 8);
+        copy_bytes(block + rows * nc, E.data(), n * nc * 8);
         for (std::uint64_t i = 0; i < rows; ++i) block[rows * nc + n * nc + i] = static_cast<std::int64_t>(out.kept[i]);
-        std::memcpy(block + words, out.reversible.data(), nc);
+        copy_bytes(block + words, out.reversible.data(), nc);
         leftover = block;
       }
     } else {
@@ -90,16 +96,16 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (leftover == nullptr) host::fail(message);
   const std::int64_t* block = static_cast<const std::int64_t*>(leftover);
   mxArray* Sc = mxCreateNumericMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(nc), mxINT64_CLASS, mxREAL);
-  std::memcpy(mxGetData(Sc), block, rows * nc * 8);
+  copy_bytes(mxGetData(Sc), block, rows * nc * 8);
   plhs[0] = Sc;
   if (nlhs > 1) {
     mxArray* r = mxCreateLogicalMatrix(1, static_cast<mwSize>(nc));
-    std::memcpy(mxGetData(r), block + rows * nc + n * nc + rows, nc);
+    copy_bytes(mxGetData(r), block + rows * nc + n * nc + rows, nc);
     plhs[1] = r;
   }
   if (nlhs > 2) {
     mxArray* E = mxCreateNumericMatrix(static_cast<mwSize>(n), static_cast<mwSize>(nc), mxINT64_CLASS, mxREAL);
-    std::memcpy(mxGetData(E), block + rows * nc, n * nc * 8);
+    copy_bytes(mxGetData(E), block + rows * nc, n * nc * 8);
     plhs[2] = E;
   }
   if (nlhs > 3) {
