@@ -262,11 +262,7 @@ struct streamed_modes {
       return false;
     }
     if (st == mode_expansion::status::ok) {
-      const std::int64_t k = static_cast<std::int64_t>(count);
-#ifdef _OPENMP
-#pragma omp parallel for schedule(static) if (k * static_cast<std::int64_t>(s.n) >= 65536)
-#endif
-      for (std::int64_t i = 0; i < k; ++i) s.expansion.column(static_cast<std::uint64_t>(i), Y + i * s.n);
+      s.expansion.columns(nullptr, count, Y);
       return s.sink->write(Y, count, &s.error);
     }
 #endif
@@ -493,12 +489,9 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
       std::vector<std::int64_t> buffer(piece * n);
       bool ok = sink->begin(n, count, error);
       for (std::uint64_t first = 0; first < count && ok; first += piece) {
-        const std::int64_t k = static_cast<std::int64_t>(std::min(piece, count - first));
-#ifdef _OPENMP
-#pragma omp parallel for schedule(static) if (k * static_cast<std::int64_t>(n) >= 65536)
-#endif
-        for (std::int64_t i = 0; i < k; ++i) expansion.column(perm[first + i], &buffer[i * n]);
-        ok = sink->write(buffer.data(), static_cast<std::uint64_t>(k), error);
+        const std::uint64_t k = std::min(piece, count - first);
+        expansion.columns(perm.data() + first, k, buffer.data());
+        ok = sink->write(buffer.data(), k, error);
       }
       std::free(result.X);
       info->seconds = seconds();

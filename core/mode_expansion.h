@@ -112,6 +112,17 @@ class mode_expansion {
     for (std::uint64_t r = 0; r < n_; ++r) y[r] = entry(k, r);
   }
 
+  // Modes which[0 .. k) (null: modes 0 .. k) on every reaction, one after
+  // another into y (k x n), threaded where the block is large.
+  void columns(const std::uint32_t* which, std::uint64_t k, std::int64_t* y) const {
+    const std::int64_t count = static_cast<std::int64_t>(k);
+#ifdef _OPENMP
+#pragma omp parallel for schedule(static) if (count * static_cast<std::int64_t>(n_) >= 65536)
+#endif
+    for (std::int64_t i = 0; i < count; ++i)
+      column(which != nullptr ? which[i] : static_cast<std::uint64_t>(i), y + static_cast<std::uint64_t>(i) * n_);
+  }
+
   // The modes' numbers in lexicographic order of their expanded columns.
   std::vector<std::uint32_t> order() const {
     std::vector<std::uint32_t> perm(count_);
