@@ -23,7 +23,16 @@ function [E, reactions, info] = read_modes(file, first, count)
 %   only where libhdf5 is found), the whole file is read by load and the run
 %   taken from it.
 %
-%   Layout of the file: docs/flux_modes_program.md.
+%   FILE may also be the index STEM.index of a run in classes
+%   (bits_modes_mpi --split K -o STEM.h5), or STEM.h5 where only the index
+%   and the class files exist: the modes of the classes' files (beside the
+%   index) are then read as one run, in the order of the index's done lines,
+%   FIRST and COUNT counting across the files. An index without its
+%   complete line (the run stopped or failed; --resume finishes it) is
+%   refused, as is a class file whose count is not the index's.
+%
+%   Layout of the file: docs/flux_modes_program.md; of the index:
+%   docs/cluster.md.
 %
 %   Example
 %     % bits_modes -o modes.h5 model.xml (in a shell), then
@@ -33,6 +42,17 @@ function [E, reactions, info] = read_modes(file, first, count)
 
   if ~ischar(file) || isempty(file)
     error('read_modes: FILE must be a file name');
+  end
+  index = index_of(file);
+  if ~isempty(index)
+    if nargin < 2
+      first = 1;
+    end
+    if nargin < 3
+      count = [];
+    end
+    [E, reactions, info] = read_index(index, first, count);
+    return;
   end
   if numel(file) >= 8 && strcmp(file(end - 7:end), '.partial')
     error('read_modes: ''%s'' is the file of a run that did not finish', file);
@@ -94,4 +114,84 @@ function [E, reactions, info] = read_modes(file, first, count)
     E = x.modes(:, first:first + count - 1);
     info = struct('modes', total, 'reactions', n, 'options', '', 'source', '');
   end
+end
+
+% The index that FILE names: FILE itself if it ends in .index, else
+% STEM.index where FILE (STEM.h5 or STEM.txt) does not exist but that does.
+function index = index_of(file)
+  index = '';
+  if numel(file) > 6 && strcmp(file(end - 5:end), '.index')
+    index = file;
+  elseif ~exist(file, 'file')
+    [folder, stem, ext] = fileparts(file);
+    if any(strcmp(ext, {'.h5', '.txt'})) && exist(fullfile(folder, [stem '.index']), 'file')
+      index = fullfile(folder, [stem '.index']);
+    end
+  end
+end
+
+function [E, reactions, info] = read_index(index, first, count)
+  if ~exist(index, 'file')
+    error('read_modes: cannot find the file ''%s''', index);
+  end
+  lines = regexp(fileread(index), '\r?\n', 'split');
+  if isempty(lines) || ~strncmp(lines{1}, 'bits_modes classes ', 19)
+    error('read_modes: ''%s'' is not an index of bits_modes --split', index);
+  end
+  labels = {};
+  files = {};
+  counts = [];
+  total = -1;
+  for k = 1:numel(lines)
+    w = strsplit(strtrim(lines{k}));
+    if numel(w) == 10 && strcmp(w{1}, 'done')
+      if strcmp(w{10}, '-')
+        error('read_modes: ''%s'' is the index of a run that wrote no files', index);
+      end
+      at = find(strcmp(labels, w{2}));  % a class done twice: the later line
+      if isempty(at)
+        at = numel(labels) + 1;
+      end
+      labels{at} = w{2};
+      files{at} = fullfile(fileparts(index), w{10});
+      counts(at) = str2double(w{4});
+    elseif numel(w) >= 5 && strcmp(w{1}, 'complete')
+      total = str2double(w{5});
+    end
+  end
+  if total < 0
+    error('read_modes: ''%s'' is the index of a run that did not finish', index);
+  end
+  if sum(counts) ~= total
+    error('read_modes: the classes of ''%s'' hold %d modes, not the %d of its complete line', ...
+          index, sum(counts), total);
+  end
+  if isempty(count)
+    count = total - first + 1;
+  end
+  if ~isscalar(first) || ~isscalar(count) || first ~= round(first) || count ~= round(count) || ...
+     first < 1 || count < 0 || first + count - 1 > total
+    error('read_modes: FIRST and COUNT must pick modes within the %d in the file', total);
+  end
+  if isempty(files)
+    error('read_modes: ''%s'' lists no class file', index);
+  end
+  % The reactions (and a check of every file's count) from the files read.
+  [~, reactions] = read_modes(files{1}, 1, 0);
+  E = zeros(numel(reactions), count, 'int64');
+  ends = cumsum(counts);
+  starts = ends - counts + 1;
+  last = first + count - 1;
+  for k = find(ends >= first & starts <= last)
+    a = max(first, starts(k));
+    b = min(last, ends(k));
+    [F, ids, got] = read_modes(files{k}, a - starts(k) + 1, 0);
+    if got.modes ~= counts(k) || numel(ids) ~= numel(reactions) || ~isequal(ids, reactions)
+      error('read_modes: ''%s'' does not hold the %d modes of class %s over the reactions of the index', ...
+            files{k}, counts(k), labels{k});
+    end
+    E(:, a - first + 1:b - first + 1) = read_modes(files{k}, a - starts(k) + 1, b - a + 1);
+  end
+  info = struct('modes', total, 'reactions', numel(reactions), 'options', '', 'source', '', ...
+                'classes', {labels(:)}, 'files', {files(:)}, 'counts', counts(:));
 end

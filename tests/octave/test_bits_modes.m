@@ -43,6 +43,7 @@ function ecoli5010(program, file, out)
     expect_error(@() read_modes(h5, 5000, 13), 'FIRST and COUNT must pick modes within the 5011 in the file');
     expect_error(@() read_modes(h5, 0, 1), 'FIRST and COUNT must pick modes within the 5011 in the file');
     expect_error(@() read_modes([h5 '.partial']), 'is the file of a run that did not finish');
+    index_of_classes(h5, F);
     unlink(h5);
   else
     [status, text] = system(sprintf('%s -o %s %s 2>&1', program, h5, file));
@@ -56,6 +57,36 @@ function ecoli5010(program, file, out)
   E = flux_modes(S(:, keep), rev(keep), 'threads', 1);
   expect_equal(sortrows(run_program(program, sprintf('-t 1 --remove %s -o %s %s', reactions{k}, out, file), out, 67)), E', ...
                sprintf('ecoli5010 without %s', reactions{k}));
+end
+
+% An index of a run in classes (as bits_modes_mpi writes it) over two copies
+% of the file: read as one run, across the files' boundary, and refused
+% while incomplete or where a file's count is not the index's.
+function index_of_classes(h5, F)
+  stem = tempname();
+  [~, name] = fileparts(stem);
+  copyfile(h5, [stem '.0.h5']);
+  copyfile(h5, [stem '.1.h5']);
+  cleanup = onCleanup(@() cellfun(@unlink, {[stem '.0.h5'], [stem '.1.h5'], [stem '.index']}, 'UniformOutput', false));
+  head = sprintf('bits_modes classes 1\nsplit R_X\nstarted 0 rank 1\ndone 0 modes 5011 candidates 9 hash 0 file %s.0.h5\n', name);
+  fid = fopen([stem '.index'], 'w');
+  fprintf(fid, '%sstarted 1 rank 2\n', head);
+  fclose(fid);
+  expect_error(@() read_modes([stem '.index']), 'is the index of a run that did not finish');
+  for n = [5011 5010]
+    fid = fopen([stem '.index'], 'w');
+    fprintf(fid, '%sdone 1 modes %d candidates 9 hash 0 file %s.1.h5\ncomplete classes 2 modes %d hash 0\n', ...
+            head, n, name, 5011 + n);
+    fclose(fid);
+    if n == 5011
+      [G, ~, info] = read_modes([stem '.h5']);
+      expect_equal(G, [F, F], 'two class files through their index');
+      expect_equal(info.modes, 10022, 'the count of the index');
+      expect_equal(read_modes([stem '.index'], 5001, 20), [F(:, 5001:end), F(:, 1:9)], 'modes across two class files');
+    else
+      expect_error(@() read_modes([stem '.index'], 5011, 2), 'does not hold the 5010 modes of class 1 over the reactions of the index');
+    end
+  end
 end
 
 function random_networks(program, out, stoich, revfile)
