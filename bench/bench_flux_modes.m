@@ -72,7 +72,7 @@ function bench_flux_modes(networks, results_file, timeout_seconds, names)
     for p = [nz, lr]
       if p.done
         compared = true;
-        same = same && isequal(modes_of(p.rays, size(S, 2), r), double(ours.modes));
+        same = same && isequal(split_cone_modes(p.rays, size(S, 2), r), double(ours.modes));
       end
     end
     if ef.done
@@ -180,33 +180,6 @@ function same = same_modes(V, E)
     c = V(s, k) ./ E(s, k);
     same = all(abs(c - c(1)) <= 1e-9 * abs(c(1)));
   end
-end
-
-function E = modes_of(X, n, r)
-  % Extreme rays of the split cone (the columns of X) as modes of the
-  % network: forward minus backward, cycles dropped, a reversible mode once
-  % (first non-zero entry positive), columns sorted.
-  E = X(1:n, :);
-  E(r, :) = E(r, :) - X(n + 1:end, :);
-  E = E(:, any(E ~= 0, 1));
-  irreversible = true(n, 1);
-  irreversible(r) = false;
-  for j = find(all(E(irreversible, :) == 0, 1))
-    if E(find(E(:, j), 1), j) < 0
-      E(:, j) = -E(:, j);
-    end
-  end
-  E = sortrows(unique(E', 'rows'))';
-end
-
-function S = integer_rows(S)
-  % Each row scaled to integers: the same steady states, in the same units.
-  [p, q] = rational_approx(S, 0);
-  L = ones(size(S, 1), 1);
-  for j = 1:size(S, 2)
-    L = lcm(L, q(:, j));
-  end
-  S = p .* (L ./ q);
 end
 
 function s = show(r, timeout_seconds)
