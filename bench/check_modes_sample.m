@@ -5,8 +5,7 @@ function r = check_modes_sample(file, network, sample, chunk, remove)
   % SAMPLE modes (default 10^5; seed 1) against the network's SBML file
   % NETWORK (without the reactions REMOVE, a cell array, as bits_modes
   % --remove): the file's reactions are the network's; S e = 0 exactly (S
-  % scaled to integers row by row; the products summed in doubles only
-  % where they are below 2^53); no negative flux on an irreversible
+  % scaled to integers row by row); no negative flux on an irreversible
   % reaction; no zero mode; the supports pairwise distinct; and each
   % support elementary (the null space of S on the support has dimension
   % one). Returns a struct: modes (read, and the index's count), seconds
@@ -44,9 +43,15 @@ function r = check_modes_sample(file, network, sample, chunk, remove)
   r.modes = [seen, total];
   r.seconds = toc(started);
   r.reactions = isequal(reactions(:), ids(:));
-  big = max(abs(double(X)), [], 1) .* max(sum(abs(S), 2));
-  r.exact = all(big < 2^53);
-  r.balanced = r.exact && ~any(any(S * double(X)));
+  % S X = 0 exactly: X = 2^26 H + L with 0 <= L < 2^26, so that S H and S L
+  % are sums of doubles below 2^53 (|H| < 2^37, S's rows sum below 2^16 in
+  % absolute value), and S X = 0 where S L = -2^26 S H.
+  if max(sum(abs(S), 2)) >= 2^16
+    error('check_modes_sample: the stoichiometry is too large for the exact balance check');
+  end
+  L = mod(X, int64(2^26));
+  H = idivide(X - L, int64(2^26));
+  r.balanced = isequal(S * double(L), -2^26 * (S * double(H)));
   r.signs = ~any(any(X(~rev, :) < 0));
   r.nonzero = all(any(X ~= 0, 1));
   r.distinct = size(unique(X' ~= 0, 'rows'), 1) == columns(X);
