@@ -1,4 +1,4 @@
-function r = check_modes_sample(file, network, sample, chunk, remove)
+function [r, X] = check_modes_sample(file, network, sample, chunk, remove)
   % CHECK_MODES_SAMPLE  Reads every mode of a modes file (or of a run in
   % classes: its index) with READ_MODES in runs of CHUNK modes (default
   % 10^6), so that no more than a run is held, and checks a random sample of
@@ -8,7 +8,7 @@ function r = check_modes_sample(file, network, sample, chunk, remove)
   % scaled to integers row by row); no negative flux on an irreversible
   % reaction; no zero mode; the supports pairwise distinct; and each
   % support elementary (the null space of S on the support has dimension
-  % one). Returns a struct: modes (read, and the index's count), seconds
+  % one). X is the sample (int64, one mode per column). Returns a struct: modes (read, and the index's count), seconds
   % (of the reading), and the checks, each true or false. Not part of the
   % product: a check of the large runs in bench/RESULTS.md.
   if nargin < 3 || isempty(sample)
@@ -43,15 +43,7 @@ function r = check_modes_sample(file, network, sample, chunk, remove)
   r.modes = [seen, total];
   r.seconds = toc(started);
   r.reactions = isequal(reactions(:), ids(:));
-  % S X = 0 exactly: X = 2^26 H + L with 0 <= L < 2^26, so that S H and S L
-  % are sums of doubles below 2^53 (|H| < 2^37, S's rows sum below 2^16 in
-  % absolute value), and S X = 0 where S L = -2^26 S H.
-  if max(sum(abs(S), 2)) >= 2^16
-    error('check_modes_sample: the stoichiometry is too large for the exact balance check');
-  end
-  L = mod(X, int64(2^26));
-  H = idivide(X - L, int64(2^26));
-  r.balanced = isequal(S * double(L), -2^26 * (S * double(H)));
+  r.balanced = balanced(S, X);
   r.signs = ~any(any(X(~rev, :) < 0));
   r.nonzero = all(any(X ~= 0, 1));
   r.distinct = size(unique(X' ~= 0, 'rows'), 1) == columns(X);
@@ -61,4 +53,32 @@ function r = check_modes_sample(file, network, sample, chunk, remove)
     elementary = elementary && rank(S(:, support)) == nnz(support) - 1;
   end
   r.elementary = elementary;
+end
+
+% Whether S X = 0 exactly, for int64 X of any size: X = P - N with P, N >=
+% 0, each written in limbs of b bits (P = sum_k 2^(b k) P_k, 0 <= P_k <
+% 2^b), b chosen so that every S (P_k - N_k) is a sum of doubles below
+% 2^52; the sum over k is zero where each limb's column sums, with the
+% carry of the ones below, are multiples of 2^b and the last carry is zero
+% (all exact integers in doubles).
+function ok = balanced(S, X)
+  b = 51 - ceil(log2(max(sum(abs(S), 2)) + 1));
+  if b < 8
+    error('check_modes_sample: the stoichiometry is too large for the exact balance check');
+  end
+  P = max(X, 0);
+  N = max(-X, 0);
+  carry = zeros(rows(S), columns(X));
+  ok = true;
+  base = int64(2)^b;
+  while ok && (any(P(:)) || any(N(:)))
+    p = mod(P, base);
+    n = mod(N, base);
+    P = idivide(P - p, base);  % exact: multiples of 2^b
+    N = idivide(N - n, base);
+    t = S * double(p - n) + carry;
+    ok = all(mod(t(:), 2^b) == 0);
+    carry = t / 2^b;
+  end
+  ok = ok && ~any(carry(:));
 end
