@@ -1175,6 +1175,24 @@ struct int64_entries {
 inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, const std::int64_t* X,
                        std::uint64_t count, std::int64_t* Y) {
   int overflow = 0;
+#if defined(__SIZEOF_INT128__)
+  // A's non-zero entries row by row (an expansion's rows are mostly one
+  // entry each: a reaction a multiple of one compressed reaction); where
+  // that list cannot be had, every entry of the row is looked at.
+  dd_buffer<std::uint64_t> first, column;
+  dd_buffer<std::int64_t> entry;
+  const bool listed = first.resize(m + 1) && column.resize(m * n + 1) && entry.resize(m * n + 1);
+  std::uint64_t listed_entries = 0;
+  for (std::uint64_t r = 0; r < m && listed; ++r) {
+    first.data[r] = listed_entries;
+    for (std::uint64_t i = 0; i < n; ++i)
+      if (A[r + i * m] != 0) {
+        column.data[listed_entries] = i;
+        entry.data[listed_entries++] = A[r + i * m];
+      }
+    first.data[r + 1] = listed_entries;
+  }
+#endif
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) if (count * m >= dd_parallel_work)
 #endif
@@ -1187,9 +1205,14 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
 #if defined(__SIZEOF_INT128__)
       int128_t sum = 0;
       bool exact = true;
-      for (std::uint64_t i = 0; i < n && exact; ++i) {
-        const std::int64_t a = A[r + i * m];
-        if (a != 0) exact = !__builtin_add_overflow(sum, static_cast<int128_t>(a) * x[i], &sum);
+      if (listed) {
+        for (std::uint64_t k = first.data[r]; k < first.data[r + 1] && exact; ++k)
+          exact = !__builtin_add_overflow(sum, static_cast<int128_t>(entry.data[k]) * x[column.data[k]], &sum);
+      } else {
+        for (std::uint64_t i = 0; i < n && exact; ++i) {
+          const std::int64_t a = A[r + i * m];
+          if (a != 0) exact = !__builtin_add_overflow(sum, static_cast<int128_t>(a) * x[i], &sum);
+        }
       }
       fits = exact && sum > INT64_MIN && sum <= INT64_MAX;
       y[r] = fits ? static_cast<std::int64_t>(sum) : 0;
@@ -1198,7 +1221,7 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
       fits = fits_int64(v) && to_int64(v) != INT64_MIN;
       y[r] = fits ? to_int64(v) : 0;
 #endif
-      g = gcd_u64(g, static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]));
+      if (g != 1) g = gcd_u64(g, static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]));  // 1 stays 1
     }
     if (fits) {
       if (g > 1)
