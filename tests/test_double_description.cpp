@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -255,6 +256,30 @@ TEST(DoubleDescriptionLimits, RowValuesAreExactAndCoprime) {
   ASSERT_TRUE(bits::row_values(C.data(), 1, 2, x.data(), 1, y.data()));
   EXPECT_EQ(y[0], 1);
   EXPECT_FALSE(bits::row_values(B.data(), 2, 2, x.data(), 1, y.data()));
+
+  // Random expansions, rows zero, of one entry or dense, against the plain
+  // product divided by the gcd of each column.
+  std::mt19937_64 gen(28);
+  for (int trial = 0; trial < 50; ++trial) {
+    const std::uint64_t m = 1 + gen() % 12, n = 1 + gen() % 6, count = 1 + gen() % 20;
+    std::vector<std::int64_t> R(m * n, 0), X(n * count), Y(m * count), want(m * count);
+    for (std::uint64_t r = 0; r < m; ++r)
+      for (std::uint64_t i = 0; i < n; ++i)
+        if (r % 3 == 2 || (r % 3 == 1 && i == r % n)) R[r + i * m] = static_cast<std::int64_t>(gen() % 7) - 3;
+    for (std::int64_t& v : X) v = (1 + trial % 2) * (static_cast<std::int64_t>(gen() % 9) - 4);  // odd trials: gcds of 2 and more
+    for (std::uint64_t j = 0; j < count; ++j) {
+      std::int64_t g = 0;
+      for (std::uint64_t r = 0; r < m; ++r) {
+        std::int64_t sum = 0;
+        for (std::uint64_t i = 0; i < n; ++i) sum += R[r + i * m] * X[i + j * n];
+        want[r + j * m] = sum;
+        g = std::gcd(g, sum);
+      }
+      for (std::uint64_t r = 0; r < m && g > 1; ++r) want[r + j * m] /= g;
+    }
+    ASSERT_TRUE(bits::row_values(R.data(), m, n, X.data(), count, Y.data()));
+    EXPECT_EQ(Y, want) << "trial " << trial;
+  }
 }
 
 TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
