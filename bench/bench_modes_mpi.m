@@ -81,29 +81,13 @@ function bench_modes_mpi(networks, results_file, timeout_seconds, names)
     end
     printf('%s: ours %.2f s, mplrs:3 %.2f s, mplrs:4 %.2f s\n', names{k}, ours.seconds, p3.seconds, p4.seconds);
     table = [table sprintf('| %s | %d | %s | %s | %s | %s | %s | %s |\n', strjoin(parts(1:end - 1), ':'), ...
-                           columns(E), split, show(ours), show(p3), show(p4), ratio(p3.seconds, ours.seconds, timeout_seconds), ...
+                           columns(E), split, run_cell(ours), run_cell(p3), run_cell(p4), wall_ratio(p3, ours, timeout_seconds), ...
                            verdict(same))];
   end
   table = [table sprintf('\nTimeout %d s; ">" marks a run stopped there.\n', timeout_seconds)];
   printf('%s', table);
   if nargin >= 2 && ~isempty(results_file)
     put_table(results_file, table, 'modes-mpi');
-  end
-end
-
-function s = show(r)
-  if ~r.done
-    s = '> timeout';
-  else
-    s = sprintf('%.2f (%.2f, %.0f)', r.seconds, r.cpu_seconds, r.peak_mb);
-  end
-end
-
-function s = ratio(a, b, timeout_seconds)
-  if isinf(a) && ~isinf(b)
-    s = sprintf('> %.0f', timeout_seconds / b);
-  else
-    s = sprintf('%.2f', a / b);
   end
 end
 

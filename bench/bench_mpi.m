@@ -21,7 +21,7 @@ function bench_mpi(results_file, timeout_seconds)
       end
     end
     lines{end + 1} = sprintf('| %s | %d | %s | %s | %s | %s | %s | %s |', c.name, size(r(1).rays, 2), ...
-                             show(r(1)), show(r(2)), ratio(r(1), r(2), timeout_seconds), show(r(3)), show(r(4)), ratio(r(4), r(3), timeout_seconds));
+                             run_cell(r(1)), run_cell(r(2)), wall_ratio(r(1), r(2), timeout_seconds), run_cell(r(3)), run_cell(r(4)), wall_ratio(r(4), r(3), timeout_seconds));
     fprintf('%s\n', lines{end});
   end
   header = sprintf(['| cone | rays | 1 process: s wall (s CPU, MB) | 2 processes | 1 / 2 | 3 processes | ' ...
@@ -30,24 +30,5 @@ function bench_mpi(results_file, timeout_seconds)
   fprintf('%s', table);
   if nargin > 0 && ~isempty(results_file)
     put_table(results_file, sprintf('%s\nTimeout %d s; ">" marks a run stopped there.\n', table, timeout_seconds), 'mpi');
-  end
-end
-
-function s = show(r)
-  if ~r.done
-    s = '> timeout';
-  else
-    s = sprintf('%.2f (%.2f, %.0f)', r.seconds, r.cpu_seconds, r.peak_mb);
-  end
-end
-
-function s = ratio(a, b, timeout_seconds)
-  % Wall time of a over b; a lower bound when a did not finish.
-  if ~b.done
-    s = '-';
-  elseif ~a.done
-    s = sprintf('> %.0f', timeout_seconds / b.seconds);
-  else
-    s = sprintf('%.2f', a.seconds / b.seconds);
   end
 end
