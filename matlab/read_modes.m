@@ -93,12 +93,9 @@ function [E, reactions, info] = read_modes(file, first, count)
     first = 1;
   end
   if nargin < 3
-    count = total - first + 1;
+    count = [];
   end
-  if ~isscalar(first) || ~isscalar(count) || first ~= round(first) || count ~= round(count) || ...
-     first < 1 || count < 0 || first + count - 1 > total
-    error('read_modes: FIRST and COUNT must pick modes within the %d in the file', total);
-  end
+  count = run_of(first, count, total);
   if matlab
     if count == 0
       E = zeros(n, 0, 'int64');
@@ -113,6 +110,18 @@ function [E, reactions, info] = read_modes(file, first, count)
   else
     E = x.modes(:, first:first + count - 1);
     info = struct('modes', total, 'reactions', n, 'options', '', 'source', '');
+  end
+end
+
+% COUNT (empty: to the end) checked to pick, from FIRST on, modes within the
+% TOTAL of the file.
+function count = run_of(first, count, total)
+  if isempty(count)
+    count = total - first + 1;
+  end
+  if ~isscalar(first) || ~isscalar(count) || first ~= round(first) || count ~= round(count) || ...
+     first < 1 || count < 0 || first + count - 1 > total
+    error('read_modes: FIRST and COUNT must pick modes within the %d in the file', total);
   end
 end
 
@@ -166,13 +175,7 @@ function [E, reactions, info] = read_index(index, first, count)
     error('read_modes: the classes of ''%s'' hold %d modes, not the %d of its complete line', ...
           index, sum(counts), total);
   end
-  if isempty(count)
-    count = total - first + 1;
-  end
-  if ~isscalar(first) || ~isscalar(count) || first ~= round(first) || count ~= round(count) || ...
-     first < 1 || count < 0 || first + count - 1 > total
-    error('read_modes: FIRST and COUNT must pick modes within the %d in the file', total);
-  end
+  count = run_of(first, count, total);
   if isempty(files)
     error('read_modes: ''%s'' lists no class file', index);
   end
