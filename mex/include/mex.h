@@ -77,6 +77,11 @@ BITS_HOST_API int mxIsComplex(const mxArray *a);
 BITS_HOST_API int mxIsSparse(const mxArray *a);
 BITS_HOST_API mxArray *mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID class_id,
                                                  mxComplexity complexity);
+/* As mxCreateNumericMatrix, but the elements are left unset: for an array
+ * that the plug-in fills entirely. One name in every host (no large-array
+ * entry: its sizes are size_t already). */
+BITS_HOST_API mxArray *mxCreateUninitNumericMatrix(size_t m, size_t n, mxClassID class_id,
+                                                   mxComplexity complexity);
 BITS_HOST_API mxArray *mxCreateLogicalMatrix_730(mwSize m, mwSize n);
 BITS_HOST_API mxArray *mxCreateCellMatrix_730(mwSize m, mwSize n);
 /* The cell takes the value over: it is destroyed with the cell. */

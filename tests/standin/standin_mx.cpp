@@ -238,6 +238,14 @@ mxArray* mxCreateNumericMatrix_730(mwSize m, mwSize n, mxClassID class_id,
   }
 }
 
+// The elements are set to a byte pattern, not zero, so that a test sees any
+// element the plug-in leaves unwritten.
+mxArray* mxCreateUninitNumericMatrix(size_t m, size_t n, mxClassID class_id, mxComplexity complexity) {
+  mxArray* a = mxCreateNumericMatrix_730(m, n, class_id, complexity);
+  if (a->data != nullptr) std::memset(a->data, 0xA5, a->bytes);
+  return a;
+}
+
 mxArray* mxCreateLogicalMatrix_730(mwSize m, mwSize n) {
   return standin::create_matrix(m, n, mxLOGICAL_CLASS);
 }
