@@ -1200,7 +1200,9 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
     const std::int64_t* x = X + static_cast<std::uint64_t>(j) * n;
     std::int64_t* y = Y + static_cast<std::uint64_t>(j) * m;
     bool fits = true;
-    std::uint64_t g = 0;
+    // The gcd of the column so far; a value it divides (the common case once
+    // a few are in) is told by a multiplication, not by the gcd's loop.
+    exact_divisor g;
     for (std::uint64_t r = 0; r < m && fits; ++r) {
 #if defined(__SIZEOF_INT128__)
       int128_t sum = 0;
@@ -1221,11 +1223,17 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
       fits = fits_int64(v) && to_int64(v) != INT64_MIN;
       y[r] = fits ? to_int64(v) : 0;
 #endif
-      if (g != 1) g = gcd_u64(g, static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]));  // 1 stays 1
+      if (g.g != 1) {  // 1 stays 1
+        const std::uint64_t v = static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]);
+        if (g.g == 0 ? v != 0 : !g.divides(v)) g = exact_divisor(gcd_u64(g.g, v));
+      }
     }
     if (fits) {
-      if (g > 1)
-        for (std::uint64_t r = 0; r < m; ++r) y[r] /= static_cast<std::int64_t>(g);
+      if (g.g > 1)
+        for (std::uint64_t r = 0; r < m; ++r) {
+          const std::uint64_t q = g.quotient(static_cast<std::uint64_t>(y[r] < 0 ? -y[r] : y[r]));
+          y[r] = y[r] < 0 ? -static_cast<std::int64_t>(q) : static_cast<std::int64_t>(q);
+        }
       continue;
     }
     // Some value is beyond int64: the column in 256 bits, divided by its gcd.

@@ -73,6 +73,30 @@ inline std::uint64_t gcd_u64(std::uint64_t a, std::uint64_t b) {
   return a << shift;
 }
 
+// Division by a fixed non-zero divisor g = 2^shift * odd without a divide
+// instruction, for numbers known or tested to be its multiples: the odd part
+// has an inverse modulo 2^64, and v is a multiple of it exactly when
+// v * inverse (mod 2^64) is at most (2^64 - 1) / odd, which is then v / odd.
+struct exact_divisor {
+  std::uint64_t g = 0;
+  int shift = 0;
+  std::uint64_t inverse = 1, limit = UINT64_MAX;
+
+  exact_divisor() = default;  // g = 0: no divisor yet
+  explicit exact_divisor(std::uint64_t divisor) : g(divisor), shift(trailing_zeros(divisor)) {
+    const std::uint64_t odd = divisor >> shift;
+    std::uint64_t x = odd;  // right in the low 3 bits; each step doubles them
+    for (int i = 0; i < 5; ++i) x *= 2 - odd * x;
+    inverse = x;
+    limit = UINT64_MAX / odd;
+  }
+  bool divides(std::uint64_t v) const {
+    return (v & ((std::uint64_t{1} << shift) - 1)) == 0 && (v >> shift) * inverse <= limit;
+  }
+  // v / g for a multiple v of g.
+  std::uint64_t quotient(std::uint64_t v) const { return (v >> shift) * inverse; }
+};
+
 // |v| of a signed 64-bit number, as unsigned (2^63 for INT64_MIN).
 inline std::uint64_t magnitude(std::int64_t v) {
   return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);

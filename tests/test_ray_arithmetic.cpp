@@ -1,6 +1,7 @@
 // Exact integers, ray arithmetic and the integer null space against plainly
 // written references: 128-bit arithmetic where values fit it, 256-bit
 // arithmetic without the shortcuts of the kernels, and rank modulo a prime.
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -118,6 +119,26 @@ std::vector<std::int64_t> reference_combination(const std::vector<std::int64_t>&
     out[i] = bits::to_int64(v);
   }
   return out;
+}
+
+// The multiply-and-compare divisibility test and quotient against % and /,
+// on divisors with and without powers of two, multiples and near misses.
+TEST(ExactDivisor, AgreesWithDivision) {
+  std::mt19937_64 rng(29);
+  for (int t = 0; t < 20000; ++t) {
+    const std::uint64_t g = (rng() >> (rng() % 64)) | 1u;
+    const std::uint64_t divisor = g << (rng() % 8) >> (rng() % 2);
+    if (divisor == 0) continue;
+    const bits::exact_divisor d(divisor);
+    const std::uint64_t k = std::min(rng() >> (rng() % 64), UINT64_MAX / divisor), multiple = divisor * k;
+    for (const std::uint64_t v : {multiple, multiple + 1, multiple - 1, static_cast<std::uint64_t>(rng()),
+                                  std::uint64_t{0}, UINT64_MAX}) {
+      ASSERT_EQ(d.divides(v), v % divisor == 0) << v << " by " << divisor;
+      if (v % divisor == 0) {
+        ASSERT_EQ(d.quotient(v), v / divisor);
+      }
+    }
+  }
 }
 
 TEST(RayArithmetic, SignsAndCombinationsAreExact) {
