@@ -134,17 +134,35 @@ inline bool combine_rays(const std::int64_t* a, const std::int64_t* x_p, const s
     if (v_p >= INT64_MIN && v_p <= INT64_MAX && v_q >= INT64_MIN && v_q <= INT64_MAX) {
       // Products below 2^126: each difference fits 128 bits but for the
       // corner -2^63 * -2^63 - ..., which the check catches.
+      // The gcd of the entries. Where it and an entry fit 64 bits (nearly
+      // always), whether it divides the entry is told by a multiplication
+      // (exact_divisor), and the gcd's loop runs only where it shrinks; not
+      // at all once it is 1.
       bool exact = true;
       uint128_t common = 0;
+      exact_divisor small;  // common, while 1 < common < 2^64
       for (std::uint64_t i = 0; i < d && exact; ++i) {
         int128_t e;
         exact = !__builtin_sub_overflow(v_p * x_q[i], v_q * x_p[i], &e);
-        common = gcd_u128(common, magnitude_128(e));
+        if (common == 1) continue;
+        const uint128_t u = magnitude_128(e);
+        if (small.g != 0 && (u >> 64) == 0 && small.divides(static_cast<std::uint64_t>(u))) continue;
+        common = gcd_u128(common, u);
+        small = common > 1 && (common >> 64) == 0 ? exact_divisor(static_cast<std::uint64_t>(common)) : exact_divisor();
       }
       if (exact) {
         const int128_t c = common > 1 ? static_cast<int128_t>(common) : 1;
         for (std::uint64_t i = 0; i < d; ++i) {
-          const int128_t e = (v_p * x_q[i] - v_q * x_p[i]) / c;
+          int128_t e = v_p * x_q[i] - v_q * x_p[i];
+          if (c > 1) {
+            const uint128_t u = magnitude_128(e);
+            if (small.g != 0 && (u >> 64) == 0) {
+              const int128_t q = static_cast<int128_t>(small.quotient(static_cast<std::uint64_t>(u)));
+              e = e < 0 ? -q : q;
+            } else {
+              e /= c;
+            }
+          }
           if (e < INT64_MIN || e > INT64_MAX) return false;
           y[i] = static_cast<std::int64_t>(e);
         }
