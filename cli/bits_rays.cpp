@@ -12,11 +12,13 @@
 // the number of processes.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -133,6 +135,17 @@ bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* c
   std::swap(pairs->size, all.size);
   std::swap(pairs->capacity, all.capacity);
   return true;
+}
+
+// Waits until every process is here, sleeping between polls: rank 0 writes
+// the file after the run while the others wait, and MPI's own wait (as in
+// MPI_Finalize) spins, taking a shared core from the writer.
+void wait_for_all() {
+  MPI_Request request;
+  if (MPI_Ibarrier(MPI_COMM_WORLD, &request) != MPI_SUCCESS) return;
+  int done = 0;
+  while (MPI_Test(&request, &done, MPI_STATUS_IGNORE) == MPI_SUCCESS && !done)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 #endif
 
@@ -406,6 +419,7 @@ int main(int argc, char** argv) {
     (void)what;
     big_run(f, where, order, threads, budget, progress, output);
 #ifdef BITS_MPI
+    wait_for_all();
     MPI_Finalize();
 #endif
     std::exit(0);
@@ -457,7 +471,7 @@ int main(int argc, char** argv) {
         die(where + ": " + message, status == bits::dd_status::out_of_memory);
       }
       count = result.count;
-      rays.assign(result.X, result.X + n * count);
+      if (rank == 0) rays.assign(result.X, result.X + n * count);  // only rank 0 writes them
       std::free(result.X);
     }
   }
@@ -493,6 +507,7 @@ int main(int argc, char** argv) {
     if (progress) report(stats, count);
   }
 #ifdef BITS_MPI
+  wait_for_all();
   MPI_Finalize();
 #endif
   return 0;
