@@ -1177,11 +1177,16 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
   int overflow = 0;
 #if defined(__SIZEOF_INT128__)
   // A's non-zero entries row by row (an expansion's rows are mostly one
-  // entry each: a reaction a multiple of one compressed reaction); where
-  // that list cannot be had, every entry of the row is looked at.
+  // entry each: a reaction a multiple of one compressed reaction). Where at
+  // least half the entries are non-zero the list saves little and would
+  // take twice A's memory, and where it cannot be had, every entry of the
+  // row is looked at.
+  std::uint64_t nonzero = 0;
+  for (std::uint64_t e = 0; e < m * n; ++e) nonzero += A[e] != 0;
   dd_buffer<std::uint64_t> first, column;
   dd_buffer<std::int64_t> entry;
-  const bool listed = first.resize(m + 1) && column.resize(m * n + 1) && entry.resize(m * n + 1);
+  const bool listed = 2 * nonzero < m * n && first.resize(m + 1) && column.resize(nonzero + 1) &&
+                      entry.resize(nonzero + 1);
   std::uint64_t listed_entries = 0;
   for (std::uint64_t r = 0; r < m && listed; ++r) {
     first.data[r] = listed_entries;

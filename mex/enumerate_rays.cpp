@@ -158,8 +158,12 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   }
 
   const std::uint64_t p = V != nullptr ? host::rows(V) : n;
-  mxArray* out = mxCreateNumericMatrix(static_cast<mwSize>(p), static_cast<mwSize>(result.count),
-                                       mxINT64_CLASS, mxREAL);
+  // Every element is written below.
+  mxArray* out = host::result_int64(p, result.count);
+  if (out == nullptr) {
+    std::free(result.X);
+    host::fail("The rays found need more memory than is at hand for the result . . .");
+  }
   if (V != nullptr) {
     if (!bits::row_values(host::data<std::int64_t>(V), p, n, result.X, result.count,
                           static_cast<std::int64_t*>(mxGetData(out)))) {

@@ -24,10 +24,6 @@
 #include <cstring>
 #include <string>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "mex/host_args.h"
 #include "mex/host_interrupt.h"
 #include "core/flux_modes_pipeline.h"
@@ -140,21 +136,6 @@ class stoppable_sink : public bits::mode_sink {
 // call when it has no memory for the array: the calling thread first asks the
 // system for as many bytes, and the run fails with a message when it cannot
 // have them.
-// Asks for large pages under the whole 2 MiB pages of a block about to be
-// written once from end to end: in 4 KiB pages a result of gigabytes costs
-// millions of page faults. Only a hint; nothing changes where it is refused.
-inline void advise_large_pages(void* p, std::uint64_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  const std::uintptr_t page = std::uintptr_t{2} << 20;
-  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
-  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(page - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
-}
-
 class host_modes : public bits::mode_sink {
  public:
   explicit host_modes(host::interruptible_run* run) : run_(run) {}
@@ -201,11 +182,8 @@ class host_modes : public bits::mode_sink {
     void* probe = std::malloc(static_cast<std::size_t>(bytes > 0 ? bytes : 1));
     if (probe != nullptr) {
       std::free(probe);
-      // The run writes every element, so the host need not zero them first.
-      array = mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows_), static_cast<std::size_t>(count_),
-                                          mxINT64_CLASS, mxREAL);
-      data_ = static_cast<std::int64_t*>(mxGetData(array));
-      advise_large_pages(data_, bytes);
+      array = host::result_int64(rows_, count_);
+      if (array != nullptr) data_ = static_cast<std::int64_t*>(mxGetData(array));
     }
     state_.store(answered);
   }

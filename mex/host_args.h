@@ -19,6 +19,7 @@
 #if defined(_WIN32)
 #include "mex/windows_api.h"
 #else
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -259,6 +260,65 @@ inline char* text(const mxArray* a, bool empty_ok, const char* message) {
   for (std::size_t k = std::strlen(t); k < length; ++k)
     if (t[k] != '\0') fail(message);
   return t;
+}
+
+// Asks for large pages under the whole 2 MiB pages of a block about to be
+// written once from end to end: in 4 KiB pages a result of gigabytes costs
+// millions of page faults. Only a hint; nothing changes where it is refused.
+inline void advise_large_pages(void* p, std::uint64_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const std::uintptr_t page = std::uintptr_t{2} << 20;
+  const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+  const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(page - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
+
+// An int64 array (rows x cols) for a result that the plug-in writes in
+// full, or null where the host could not make it. GNU Octave built without
+// polymorphic allocators (Debian's 7.x) copies every numeric array that a
+// plug-in makes into one of its own, zeroed first, when the call returns:
+// for a result of gigabytes that is the result twice at the peak and two
+// more passes over it. An array that Octave's own `zeros` made is handed
+// back as it is, so there the array comes from the builtin `zeros` (called
+// with errors trapped, and taken only when it is what was asked for).
+// Elsewhere it is made without zeroing, under large pages.
+inline mxArray* result_int64(std::uint64_t rows, std::uint64_t cols) {
+#if defined(octave_mex_h) && !defined(OCTAVE_HAVE_STD_PMR_POLYMORPHIC_ALLOCATOR)
+  mxArray* in[4] = {mxCreateString("zeros"), mxCreateDoubleScalar(static_cast<double>(rows)),
+                    mxCreateDoubleScalar(static_cast<double>(cols)), mxCreateString("int64")};
+  mxArray* out = nullptr;
+  mxArray* failure = nullptr;
+#if defined(__cpp_exceptions)
+  // This runs while a run's thread waits for the array: nothing may unwind
+  // through the caller here. (A Ctrl-C pending at this point does not make
+  // Octave's `zeros` throw, as measured; this only keeps it so.)
+  try {
+    failure = mexCallMATLABWithTrap(1, &out, 4, in, "builtin");
+  } catch (...) {
+    out = nullptr;
+  }
+#else
+  failure = mexCallMATLABWithTrap(1, &out, 4, in, "builtin");
+#endif
+  for (mxArray* a : in) mxDestroyArray(a);
+  if (failure != nullptr) {
+    mxDestroyArray(failure);
+    out = nullptr;
+  }
+  if (out != nullptr && mxGetClassID(out) == mxINT64_CLASS && is_real_full(out) &&
+      static_cast<std::uint64_t>(mxGetM(out)) == rows && static_cast<std::uint64_t>(mxGetN(out)) == cols &&
+      (rows * cols == 0 || mxGetData(out) != nullptr))
+    return out;
+  if (out != nullptr) mxDestroyArray(out);
+#endif
+  mxArray* a = mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols),
+                                           mxINT64_CLASS, mxREAL);
+  if (a != nullptr) advise_large_pages(mxGetData(a), rows * cols * sizeof(std::int64_t));
+  return a;
 }
 
 }  // namespace host

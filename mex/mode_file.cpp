@@ -128,7 +128,8 @@ void read(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
                   static_cast<unsigned long long>(total));
     host::fail(message);
   }
-  mxArray* E = mxCreateNumericMatrix(static_cast<mwSize>(n), static_cast<mwSize>(count), mxINT64_CLASS, mxREAL);
+  mxArray* E = host::result_int64(n, count);  // the read fills every element
+  if (E == nullptr) host::fail("The modes asked for need more memory than is at hand . . .");
   char* id_block = static_cast<char*>(mxCalloc(n * width + 1, 1));
   if (!look(file, &n, &total, &width, first, count, static_cast<std::int64_t*>(mxGetData(E)), id_block, message))
     host::fail(message);
