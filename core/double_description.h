@@ -1197,6 +1197,39 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
       }
     first.data[r + 1] = listed_entries;
   }
+  // Rows equal to an earlier row (the reactions of a chain through
+  // metabolites that only they make and use carry one flux, so their rows
+  // of an expansion are equal) take that row's value instead of their own
+  // sum: same[r] is the first row equal to r (r itself for the first).
+  // Found by sorting the rows' lists, where there are more columns than rows.
+  dd_buffer<std::uint64_t> same, sorted;
+  const bool deduplicated = listed && m > 1 && m <= count && same.resize(m) && sorted.resize(m);
+  if (deduplicated) {
+    auto row_less = [&](std::uint64_t a, std::uint64_t b) {
+      const std::uint64_t la = first.data[a + 1] - first.data[a], lb = first.data[b + 1] - first.data[b];
+      if (la != lb) return la < lb;
+      for (std::uint64_t k = 0; k < la; ++k) {
+        const std::uint64_t ka = first.data[a] + k, kb = first.data[b] + k;
+        if (column.data[ka] != column.data[kb]) return column.data[ka] < column.data[kb];
+        if (entry.data[ka] != entry.data[kb]) return entry.data[ka] < entry.data[kb];
+      }
+      return a < b;
+    };
+    std::uint64_t* rows = sorted.data;
+    for (std::uint64_t r = 0; r < m; ++r) rows[r] = r;
+    std::sort(rows, rows + m, row_less);
+    // Equal lists are adjacent in that order, the lowest row first.
+    for (std::uint64_t r = 0; r < m; ++r) same.data[r] = r;
+    for (std::uint64_t k = 1; k < m; ++k) {
+      const std::uint64_t a = rows[k - 1], b = rows[k];
+      const std::uint64_t la = first.data[a + 1] - first.data[a], lb = first.data[b + 1] - first.data[b];
+      bool equal = la == lb;
+      for (std::uint64_t i = 0; i < la && equal; ++i)
+        equal = column.data[first.data[a] + i] == column.data[first.data[b] + i] &&
+                entry.data[first.data[a] + i] == entry.data[first.data[b] + i];
+      if (equal) same.data[b] = same.data[a];
+    }
+  }
 #endif
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) if (count * m >= dd_parallel_work)
@@ -1210,6 +1243,10 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
     exact_divisor g;
     for (std::uint64_t r = 0; r < m && fits; ++r) {
 #if defined(__SIZEOF_INT128__)
+      if (deduplicated && same.data[r] != r) {
+        y[r] = y[same.data[r]];  // fits, and the gcd has it already
+        continue;
+      }
       int128_t sum = 0;
       bool exact = true;
       if (listed) {

@@ -257,8 +257,8 @@ TEST(DoubleDescriptionLimits, RowValuesAreExactAndCoprime) {
   EXPECT_EQ(y[0], 1);
   EXPECT_FALSE(bits::row_values(B.data(), 2, 2, x.data(), 1, y.data()));
 
-  // Random expansions, rows zero, of one entry or dense, against the plain
-  // product divided by the gcd of each column.
+  // Random expansions, rows zero, of one entry, dense or equal to an
+  // earlier row, against the plain product divided by the gcd of each column.
   std::mt19937_64 gen(28);
   for (int trial = 0; trial < 50; ++trial) {
     const std::uint64_t m = 1 + gen() % 12, n = 1 + gen() % 6, count = 1 + gen() % 20;
@@ -266,6 +266,9 @@ TEST(DoubleDescriptionLimits, RowValuesAreExactAndCoprime) {
     for (std::uint64_t r = 0; r < m; ++r)
       for (std::uint64_t i = 0; i < n; ++i)
         if (r % 3 == 2 || (r % 3 == 1 && i == r % n)) R[r + i * m] = static_cast<std::int64_t>(gen() % 7) - 3;
+    for (std::uint64_t r = 1; r < m; ++r)  // rows equal to earlier ones
+      if (gen() % 3 == 0)
+        for (std::uint64_t i = 0, from = gen() % r; i < n; ++i) R[r + i * m] = R[from + i * m];
     for (std::int64_t& v : X) v = (1 + trial % 2) * (static_cast<std::int64_t>(gen() % 9) - 4);  // odd trials: gcds of 2 and more
     for (std::uint64_t j = 0; j < count; ++j) {
       std::int64_t g = 0;
