@@ -1205,30 +1205,27 @@ inline bool row_values(const std::int64_t* A, std::uint64_t m, std::uint64_t n, 
   dd_buffer<std::uint64_t> same, sorted;
   const bool deduplicated = listed && m > 1 && m <= count && same.resize(m) && sorted.resize(m);
   if (deduplicated) {
-    auto row_less = [&](std::uint64_t a, std::uint64_t b) {
+    // Rows' lists in order: length, then columns and entries; 0 for equal.
+    auto compare = [&](std::uint64_t a, std::uint64_t b) {
       const std::uint64_t la = first.data[a + 1] - first.data[a], lb = first.data[b + 1] - first.data[b];
-      if (la != lb) return la < lb;
+      if (la != lb) return la < lb ? -1 : 1;
       for (std::uint64_t k = 0; k < la; ++k) {
         const std::uint64_t ka = first.data[a] + k, kb = first.data[b] + k;
-        if (column.data[ka] != column.data[kb]) return column.data[ka] < column.data[kb];
-        if (entry.data[ka] != entry.data[kb]) return entry.data[ka] < entry.data[kb];
+        if (column.data[ka] != column.data[kb]) return column.data[ka] < column.data[kb] ? -1 : 1;
+        if (entry.data[ka] != entry.data[kb]) return entry.data[ka] < entry.data[kb] ? -1 : 1;
       }
-      return a < b;
+      return 0;
     };
     std::uint64_t* rows = sorted.data;
     for (std::uint64_t r = 0; r < m; ++r) rows[r] = r;
-    std::sort(rows, rows + m, row_less);
+    std::sort(rows, rows + m, [&](std::uint64_t a, std::uint64_t b) {
+      const int c = compare(a, b);
+      return c != 0 ? c < 0 : a < b;
+    });
     // Equal lists are adjacent in that order, the lowest row first.
     for (std::uint64_t r = 0; r < m; ++r) same.data[r] = r;
-    for (std::uint64_t k = 1; k < m; ++k) {
-      const std::uint64_t a = rows[k - 1], b = rows[k];
-      const std::uint64_t la = first.data[a + 1] - first.data[a], lb = first.data[b + 1] - first.data[b];
-      bool equal = la == lb;
-      for (std::uint64_t i = 0; i < la && equal; ++i)
-        equal = column.data[first.data[a] + i] == column.data[first.data[b] + i] &&
-                entry.data[first.data[a] + i] == entry.data[first.data[b] + i];
-      if (equal) same.data[b] = same.data[a];
-    }
+    for (std::uint64_t k = 1; k < m; ++k)
+      if (compare(rows[k - 1], rows[k]) == 0) same.data[rows[k]] = same.data[rows[k - 1]];
   }
 #endif
 #ifdef _OPENMP
