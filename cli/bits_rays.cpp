@@ -4,14 +4,18 @@
 // (core/double_description.h), exactly.
 //
 // Built with BITS_MPI (as bits_rays_mpi), the same run is shared by the
-// processes of an MPI job: every process holds every ray and does each
-// step's bookkeeping, the pattern-tree screening of the step's candidate
-// pairs is divided among them, and the adjacent pairs found are gathered by
-// all (8 bytes a pair). Process 0 reads the file, sends it to the others,
-// prints the progress and writes the result; the output does not depend on
-// the number of processes.
+// processes of an MPI job: every process keeps every ray's pattern and the
+// pattern trees, but the entries of its own rays only; the screening of a
+// step's candidate pairs is divided among them, the adjacent pairs found
+// are gathered by all (8 bytes a pair), and each process makes an equal run
+// of the new rays, fetching the entries of others' rays its pairs use (see
+// dd_partition). Process 0 reads the file, sends it to the others, prints
+// the progress and writes the result, merging the processes' sorted rays as
+// it writes; the output does not depend on the number of processes. The run
+// with integers of any size divides the screening only.
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -137,6 +141,50 @@ bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* c
   return true;
 }
 
+// Sums over the processes, in place, in rounds that keep counts within an int.
+bool sum_values(void*, std::uint64_t* values, std::uint64_t count) {
+  for (std::uint64_t at = 0; at < count; at += std::uint64_t(1) << 26)
+    if (MPI_Allreduce(MPI_IN_PLACE, values + at, static_cast<int>(std::min<std::uint64_t>(count - at, 1 << 26)),
+                      MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS)
+      return false;
+  return true;
+}
+
+bool sum_signs(void*, std::int8_t* values, std::uint64_t count) {
+  for (std::uint64_t at = 0; at < count; at += std::uint64_t(1) << 30)
+    if (MPI_Allreduce(MPI_IN_PLACE, values + at, static_cast<int>(std::min<std::uint64_t>(count - at, 1 << 30)),
+                      MPI_INT8_T, MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS)
+      return false;
+  return true;
+}
+
+// Items of item_bytes bytes from every process to every process. Where a
+// count or an offset (in items) would outgrow an int, every process learns
+// it first and none starts the exchange.
+bool exchange_items(void*, const void* send, const std::uint64_t* send_counts, void* recv,
+                    const std::uint64_t* recv_counts, std::uint64_t item_bytes) {
+  std::vector<int> sc(ranks), sd(ranks), rc(ranks), rd(ranks);
+  std::uint64_t so = 0, ro = 0;
+  int fits = item_bytes <= INT_MAX;
+  for (int k = 0; k < ranks; ++k) {
+    fits = fits && so + send_counts[k] <= INT_MAX && ro + recv_counts[k] <= INT_MAX;
+    sc[k] = static_cast<int>(send_counts[k]);
+    sd[k] = static_cast<int>(so);
+    rc[k] = static_cast<int>(recv_counts[k]);
+    rd[k] = static_cast<int>(ro);
+    so += send_counts[k];
+    ro += recv_counts[k];
+  }
+  if (MPI_Allreduce(MPI_IN_PLACE, &fits, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD) != MPI_SUCCESS || !fits) return false;
+  MPI_Datatype item;
+  if (MPI_Type_contiguous(static_cast<int>(item_bytes), MPI_BYTE, &item) != MPI_SUCCESS) return false;
+  MPI_Type_commit(&item);
+  const bool ok = MPI_Alltoallv(send, sc.data(), sd.data(), item, recv, rc.data(), rd.data(), item,
+                                MPI_COMM_WORLD) == MPI_SUCCESS;
+  MPI_Type_free(&item);
+  return ok;
+}
+
 // Waits until every process is here, sleeping between polls: rank 0 writes
 // the file after the run while the others wait, and MPI's own wait (as in
 // MPI_Finalize) spins, taking a shared core from the writer.
@@ -149,13 +197,90 @@ void wait_for_all() {
 }
 #endif
 
+// The rays of every process in the output's order, for process 0 to write:
+// each process's own rays are sorted (idx), and process 0 merges them,
+// taking the others' a block at a time as it needs them, so that no process
+// holds every ray.
+class sorted_rays {
+ public:
+  sorted_rays(const std::int64_t* X, const std::vector<std::uint64_t>& idx, std::uint64_t n, std::uint64_t count)
+      : X_(X), idx_(idx), n_(n), count_(count), from_(static_cast<std::size_t>(ranks)) {
+    from_[0].left = count;
+  }
+#ifdef BITS_MPI
+  // The counts of the others to process 0.
+  bool start() {
+    std::vector<std::uint64_t> counts(static_cast<std::size_t>(ranks));
+    if (MPI_Gather(&count_, 1, MPI_UINT64_T, counts.data(), 1, MPI_UINT64_T, 0, MPI_COMM_WORLD) != MPI_SUCCESS)
+      return false;
+    for (int k = 1; k < ranks && rank == 0; ++k) from_[k].left = counts[k];
+    return true;
+  }
+  // On the other processes: their rays in order, a block at a time, to process 0.
+  void serve() {
+    std::vector<std::int64_t> block;
+    for (std::uint64_t first = 0; first < count_; first += block_rays) {
+      const std::uint64_t c = std::min(block_rays, count_ - first);
+      block.resize(c * n_);
+      for (std::uint64_t k = 0; k < c; ++k)
+        std::memcpy(block.data() + k * n_, X_ + idx_[first + k] * n_, n_ * 8);
+      if (MPI_Send(block.data(), static_cast<int>(c * n_), MPI_INT64_T, 0, 1, MPI_COMM_WORLD) != MPI_SUCCESS)
+        die("cannot send the rays to process 0", true);
+    }
+  }
+#else
+  void serve() {}
+#endif
+  // On process 0: the next ray of them all in the order `before`.
+  template <typename before_fn>
+  const std::int64_t* next(before_fn before) {
+    int best = -1;
+    for (int k = 0; k < ranks; ++k) {
+      if (from_[k].left == 0) continue;
+      if (k > 0 && from_[k].at == from_[k].size) fill(k);
+      if (best < 0 || before(head(k), head(best))) best = k;
+    }
+    const std::int64_t* x = head(best);
+    ++from_[best].at;
+    --from_[best].left;
+    return x;
+  }
+
+ private:
+  static constexpr std::uint64_t block_rays = 4096;
+  struct source {
+    std::vector<std::int64_t> block;
+    std::uint64_t at = 0, size = 0, left = 0;
+  };
+  const std::int64_t* head(int k) const {
+    return k == 0 ? X_ + idx_[from_[0].at] * n_ : from_[k].block.data() + from_[k].at * n_;
+  }
+  void fill(int k) {
+#ifdef BITS_MPI
+    source& f = from_[k];
+    f.size = std::min(block_rays, f.left);
+    f.block.resize(f.size * n_);
+    f.at = 0;
+    if (MPI_Recv(f.block.data(), static_cast<int>(f.size * n_), MPI_INT64_T, k, 1, MPI_COMM_WORLD,
+                 MPI_STATUS_IGNORE) != MPI_SUCCESS)
+      die("cannot receive the rays of process " + std::to_string(k), true);
+#else
+    (void)k;
+#endif
+  }
+  const std::int64_t* X_;
+  const std::vector<std::uint64_t>& idx_;
+  std::uint64_t n_, count_;
+  std::vector<source> from_;
+};
+
 // Writes the V-representation: `count` rays, of which `points` have x0 > 0
 // (for a polyhedron); line(k) gives the k-th line of the body, in order.
 template <typename line_fn>
 void write_ext(const char* output, const std::string& name, std::uint64_t cols, bool cone, std::uint64_t count,
                std::uint64_t points, line_fn line) {
   FILE* out = output ? std::fopen(output, "wb") : stdout;
-  if (out == nullptr) die(std::string("cannot write ") + output + ": " + std::strerror(errno));
+  if (out == nullptr) die(std::string("cannot write ") + output + ": " + std::strerror(errno), true);
   // A cone's one point is its apex, the origin; a polyhedron without
   // points is empty.
   const std::uint64_t lines = cone ? count + 1 : (points > 0 ? count : 0);
@@ -171,7 +296,7 @@ void write_ext(const char* output, const std::string& name, std::uint64_t cols, 
   std::fputs("end\n", out);
   if (!cone && points == 0) std::fputs("*the polyhedron is empty\n", out);
   if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0))
-    die(std::string("cannot write ") + (output ? output : "standard output"));
+    die(std::string("cannot write ") + (output ? output : "standard output"), true);
 }
 
 void report(const bits::dd_statistics& stats, std::uint64_t count) {
@@ -194,6 +319,18 @@ bits::dd_partition partition() {
   part.rank = static_cast<std::uint64_t>(rank);
   part.ranks = static_cast<std::uint64_t>(ranks);
   part.gather = gather_pairs;
+#endif
+  return part;
+}
+
+// The same, the rays' entries shared out among the processes as well (the
+// run with int64 entries).
+bits::dd_partition shared_partition() {
+  bits::dd_partition part = partition();
+#ifdef BITS_MPI
+  part.sum = sum_values;
+  part.sum_signs = sum_signs;
+  part.exchange = exchange_items;
 #endif
   return part;
 }
@@ -440,8 +577,8 @@ int main(int argc, char** argv) {
   const std::uint64_t n = cone_rows(f, rows, cone, &A, &B, [](std::int64_t* one) { *one = 1; });
   const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
 
-  std::vector<std::int64_t> rays;  // n x count
-  std::uint64_t count = 0;
+  std::int64_t* rays = nullptr;  // n x count: this process's rays (taken from the run, not copied)
+  std::uint64_t count = 0, total = 0;
   bits::dd_statistics stats;
   if (n > 0) {
     bits::cone_start start;
@@ -453,7 +590,7 @@ int main(int argc, char** argv) {
           std::to_string(n) + "); this program needs a pointed one");
     if (progress && rank == 0) header(m, p, n, cone, start.d > 0 ? m - start.d : 0, threads, "");
     if (start.d > 0) {
-      const bits::dd_partition part = partition();
+      const bits::dd_partition part = shared_partition();
       const bits::dd_problem problem{start.A.data(), m, n, start.X0.data(), start.d, start.sequence.data(),
                                      nullptr, order == bits::row_order::fewestpairs, 64, budget,
                                      bits::best_simd_isa(), bits::dd_parallel_work,
@@ -471,26 +608,32 @@ int main(int argc, char** argv) {
         die(where + ": " + message, status == bits::dd_status::out_of_memory);
       }
       count = result.count;
-      if (rank == 0) rays.assign(result.X, result.X + n * count);  // only rank 0 writes them
-      std::free(result.X);
+      total = result.total;
+      rays = result.X;
     }
   }
 
+  // Points first, then rays, each in lexicographic order of their coprime
+  // integer coordinates: each process sorts its own rays, and process 0
+  // merges them as it writes.
+  std::vector<std::uint64_t> idx(count);
+  for (std::uint64_t k = 0; k < count; ++k) idx[k] = k;
+  const std::int64_t* X = rays;
+  auto before = [&](const std::int64_t* x, const std::int64_t* y) {
+    if (!cone && (x[0] > 0) != (y[0] > 0)) return x[0] > 0;
+    return std::lexicographical_compare(x, x + n, y, y + n);
+  };
+  std::sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) { return before(X + a * n, X + b * n); });
+  std::uint64_t points = 0;
+  for (std::uint64_t k = 0; k < count && !cone; ++k) points += X[k * n] > 0;
+  sorted_rays merge(X, idx, n, count);
+#ifdef BITS_MPI
+  MPI_Allreduce(MPI_IN_PLACE, &points, 1, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+  if (!merge.start()) die("cannot exchange the rays' counts between the processes", true);
+#endif
   if (rank == 0) {
-    // Points first, then rays, each in lexicographic order of their
-    // coprime integer coordinates.
-    std::vector<std::uint64_t> idx(count);
-    for (std::uint64_t k = 0; k < count; ++k) idx[k] = k;
-    const std::int64_t* X = rays.data();
-    std::sort(idx.begin(), idx.end(), [&](std::uint64_t a, std::uint64_t b) {
-      const std::int64_t *x = X + a * n, *y = X + b * n;
-      if (!cone && (x[0] > 0) != (y[0] > 0)) return x[0] > 0;
-      return std::lexicographical_compare(x, x + n, y, y + n);
-    });
-    std::uint64_t points = 0;
-    for (std::uint64_t k = 0; k < count && !cone; ++k) points += X[k * n] > 0;
-    write_ext(output, f.name, cols, cone, count, points, [&](std::uint64_t k) {
-      const std::int64_t* x = X + idx[k] * n;
+    write_ext(output, f.name, cols, cone, total, points, [&](std::uint64_t) {
+      const std::int64_t* x = merge.next(before);
       std::string line;
       if (cone) {
         line = " 0";
@@ -504,8 +647,11 @@ int main(int argc, char** argv) {
       }
       return line;
     });
-    if (progress) report(stats, count);
+    if (progress) report(stats, total);
+  } else if (cone || points > 0) {  // (an empty polyhedron's file lists no rays)
+    merge.serve();
   }
+  std::free(rays);
 #ifdef BITS_MPI
   wait_for_all();
   MPI_Finalize();

@@ -351,6 +351,8 @@ struct big_entries {
     }
     return 0;
   }
+  // Entries widen during a run, so every rank keeps them all (dd_partition).
+  static constexpr bool shareable = false;
   bool widen() {
     if (limbs * 2 > max_limbs) return false;
     limbs *= 2;

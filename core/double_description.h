@@ -160,11 +160,32 @@ typedef void (*dd_progress_fn)(void* context, const dd_step_report& report);
 // the largest (0 none, 1 out of memory, 2 over the budget). It returns false
 // when the processes cannot exchange them. Everything else of a step is
 // done by every rank alike, so all of them hold the same rays after it.
+//
+// With `sum`, `sum_signs` and `exchange` set as well (int64 entries, no
+// rays_out, at most 65535 ranks), the ranks share out the rays' entries
+// instead: each keeps the entries of its own rays only, while every rank
+// keeps every ray's pattern, so that the trees and the screening are as
+// above. A ray's signs on a row are computed by its owner and summed. A
+// step's new rays are made in equal runs of its pairs, one run per rank,
+// which fetches from their owners the entries of the other rays its pairs
+// use, and keeps the rays it makes. So the work of a step and the memory of
+// the entries divide, and only patterns, signs, pairs and the fetched rays
+// travel. At the end each rank gets its own rays (dd_result), in the order
+// of a run alone, and the count over all ranks. The budget counts the
+// entries of the rank that holds the most.
 struct dd_partition {
   std::uint64_t rank = 0, ranks = 1;
   bool (*gather)(void* context, dd_buffer<dd_pair>* pairs, std::uint64_t* candidates,
                  std::uint64_t* adjacent, int* failure) = nullptr;
   void* context = nullptr;
+  // values[0 .. count) summed over the ranks, in place on every rank.
+  bool (*sum)(void* context, std::uint64_t* values, std::uint64_t count) = nullptr;
+  bool (*sum_signs)(void* context, std::int8_t* values, std::uint64_t count) = nullptr;
+  // Every rank sends send_counts[k] items of item_bytes bytes each to rank
+  // k and receives recv_counts[k] from rank k, both buffers laid out in the
+  // order of the ranks. The counts of the two ends agree.
+  bool (*exchange)(void* context, const void* send, const std::uint64_t* send_counts, void* recv,
+                   const std::uint64_t* recv_counts, std::uint64_t item_bytes) = nullptr;
 };
 
 struct dd_problem {
@@ -244,10 +265,12 @@ struct dd_statistics {
 // The rays found: count rays of the store's words() words each (int64
 // entries: n x count int64), column-major, on the process heap; the caller
 // frees `X` with std::free. With dd_problem::rays_out, X is null and count
-// the number of rays handed out.
+// the number of rays handed out. Shared out among ranks (dd_partition),
+// X holds this rank's rays, and `total` counts those of all ranks.
 struct dd_result {
   std::int64_t* X = nullptr;
   std::uint64_t count = 0;
+  std::uint64_t total = 0;
 };
 
 namespace detail {
@@ -1164,6 +1187,8 @@ struct int64_entries {
     return 0;
   }
   // int64 entries are not widened: a combination beyond them ends the run.
+  // Having one width, they can be shared out among ranks (dd_partition).
+  static constexpr bool shareable = true;
   bool widen() { return false; }
   void relayout(std::int64_t*, std::uint64_t, std::uint64_t) const {}
 };
@@ -1332,6 +1357,28 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     if (bytes > stats->peak_bytes) stats->peak_bytes = bytes;
   };
 
+  // Shared out among ranks (dd_partition): s.X holds this rank's rays only,
+  // in the order of their slots, and every rank knows every slot's owner.
+  const dd_partition* part = pb.partition;
+  const bool shared = part != nullptr && part->ranks > 1;
+  const bool shares = shared && store_t::shareable && part->sum != nullptr && part->sum_signs != nullptr &&
+                      part->exchange != nullptr && pb.rays_out == nullptr && part->ranks <= 65535;
+  const std::uint64_t R = shares ? part->ranks : 1, me = shares ? part->rank : 0;
+  dd_buffer<std::uint16_t> owner;      // per slot: the rank that holds its entries
+  dd_buffer<std::uint32_t> local_of;   // per slot of this rank: its ray in s.X
+  dd_buffer<std::uint32_t> slot_of;    // per ray in s.X: its slot
+  dd_buffer<std::uint8_t> local_dropped;
+  dd_buffer<std::int8_t> local_sign;
+  dd_buffer<std::uint64_t> held;       // per rank: the rays it holds, dropped ones included
+  std::uint64_t NL = 0, locals_held = 0;  // rays in s.X; the most any rank's s.X has held
+  if (shares && !held.resize(5 * R)) return dd_status::out_of_memory;  // and a step's counts (below)
+  auto most_held = [&] {
+    std::uint64_t most = 0;
+    for (std::uint64_t k = 0; k < R && shares; ++k) most = std::max(most, held.data[k]);
+    return most;
+  };
+  auto sum_all = [&](std::uint64_t* v, std::uint64_t c) { return !shares || part->sum(part->context, v, c); };
+
   // The bit of row r for sign sg (> 0 or < 0), set when it is added.
   dd_buffer<std::uint64_t> bit_of;
   if (!bit_of.resize(m + 1)) return dd_status::out_of_memory;
@@ -1379,6 +1426,22 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     }
   }
   s.N = N0;
+  NL = N0;
+  if (shares) {  // the initial rays dealt out in turn
+    if (!owner.resize(N0 + 1) || !local_of.resize(N0 + 1) || !slot_of.resize(N0 + 1))
+      return dd_status::out_of_memory;
+    std::memset(held.data, 0, R * 8);
+    NL = 0;
+    for (std::uint64_t j = 0; j < N0; ++j) {
+      owner.data[j] = static_cast<std::uint16_t>(j % R);
+      ++held.data[j % R];
+      if (j % R != me) continue;
+      if (NL != j) std::memmove(s.X.data + NL * w, s.X.data + j * w, w * 8);
+      local_of.data[j] = static_cast<std::uint32_t>(NL);
+      slot_of.data[NL++] = static_cast<std::uint32_t>(j);
+    }
+    locals_held = most_held();
+  }
   stats->max_rays = s.N;
   note(s.N * ray_bytes);
 
@@ -1406,23 +1469,50 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   if (!dropped.resize(s.N + 1)) return dd_status::out_of_memory;
   std::memset(dropped.data, 0, s.N);
   const std::uint64_t max_slots = (std::uint64_t(1) << 32) - 1;
-  auto held_bytes = [&](std::uint64_t slots) {
-    return std::max(slots, slots_held) * ray_bytes + workspace_rays * detail::forest_bytes_per_ray(W) + tree.bytes();
+  // Shared out, the fetch of a step: a stamp per slot (the step that asked
+  // for it) and where its entries land; what is asked of each rank and sent
+  // to it; the step's pairs in numbers of s.X.
+  dd_buffer<std::uint32_t> stamp, want, asked, asked_of_me;
+  dd_buffer<std::int64_t> reply;
+  dd_buffer<dd_pair> local_pairs;
+  std::uint64_t stamped = 0;  // slots whose stamp is set
+  // What the run holds with `slots` slots and, shared out, the entries of
+  // `locals` rays on the rank that holds the most.
+  auto held_bytes = [&](std::uint64_t slots, std::uint64_t locals) {
+    const std::uint64_t all = std::max(slots, slots_held);
+    const std::uint64_t entries = shares ? std::max(locals, locals_held) : all;
+    return all * 8 * W + entries * 8 * w + workspace_rays * detail::forest_bytes_per_ray(W) + tree.bytes();
   };
   auto compact = [&] {
     const bool renumber = tree.built && slot_scratch.resize(s.N + 1);
     if (!renumber) tree.built = false;  // no room to renumber: built anew when next needed
-    std::uint64_t c = 0, below = 0;
+    std::uint64_t c = 0, below = 0, lc = 0, li = 0;
+    if (shares) std::memset(held.data, 0, R * 8);
     for (std::uint64_t j = 0; j < s.N; ++j) {
       if (renumber) slot_scratch.data[j] = dropped.data[j] ? detail::kept_tree::none : static_cast<std::uint32_t>(c);
       if (j < tree.slots) below = c + (dropped.data[j] ? 0 : 1);
-      if (dropped.data[j]) continue;
-      if (c != j) {
-        std::memcpy(s.X.data + c * w, s.X.data + j * w, w * 8);
-        std::memcpy(s.P.data + c * W, s.P.data + j * W, W * 8);
+      const bool mine = shares && owner.data[j] == me;
+      if (dropped.data[j]) {
+        li += mine;
+        continue;
       }
+      if (shares) {  // this rank's rays move down in s.X alike
+        if (mine) {
+          if (lc != li) std::memcpy(s.X.data + lc * w, s.X.data + li * w, w * 8);
+          local_of.data[c] = static_cast<std::uint32_t>(lc);
+          slot_of.data[lc++] = static_cast<std::uint32_t>(c);
+          ++li;
+        }
+        owner.data[c] = owner.data[j];
+        ++held.data[owner.data[j]];
+      } else if (c != j) {
+        std::memcpy(s.X.data + c * w, s.X.data + j * w, w * 8);
+      }
+      if (c != j) std::memcpy(s.P.data + c * W, s.P.data + j * W, W * 8);
       ++c;
     }
+    if (shares) NL = lc;
+    stamped = 0;
     std::memset(dropped.data, 0, c);
     if (renumber && !detail::kept_renumber(&tree, slot_scratch.data, below)) tree.built = false;
     s.N = c;
@@ -1442,8 +1532,26 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     }
     if (!sign.resize(N + 1) || !group.resize(N + 1) || !live_group.resize(N + 1)) return dd_status::out_of_memory;
 
-    auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg) {
-      store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
+    if (shares && (!local_dropped.resize(NL + 1) || !local_sign.resize(NL + 1))) return dd_status::out_of_memory;
+    // Shared out, each rank computes its own rays' signs, and the counts
+    // (and, when `whole`, the signs in `out`) are summed over the ranks.
+    bool exchanged = true;
+    auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg, bool whole) {
+      if (!shares) {
+        store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
+        return;
+      }
+      for (std::uint64_t i = 0; i < NL && n_dropped; ++i) local_dropped.data[i] = dropped.data[slot_of.data[i]];
+      std::uint64_t c[2];
+      store.signs(r, s.X.data, NL, n_dropped ? local_dropped.data : nullptr, local_sign.data, &c[0], &c[1]);
+      if (whole) {
+        std::memset(out, 0, N);
+        for (std::uint64_t i = 0; i < NL; ++i) out[slot_of.data[i]] = local_sign.data[i];
+        exchanged = exchanged && part->sum_signs(part->context, out, N);
+      }
+      exchanged = exchanged && part->sum(part->context, c, 2);
+      *n_pos = c[0];
+      *n_neg = c[1];
     };
 
     // The row: the next of the sequence, or the one with the fewest pairs.
@@ -1457,7 +1565,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         const std::uint64_t c = pb.sequence[t];
         if (done.data[c] || (irreversible_left && is_rev(c))) continue;
         std::uint64_t cp, cn;
-        row_signs(c, sign.data, &cp, &cn);
+        row_signs(c, sign.data, &cp, &cn, false);
         const double score = static_cast<double>(cp) * static_cast<double>(cn);
         if (best < 0 || score < best) {
           best = score;
@@ -1468,14 +1576,18 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     } else {
       r = pb.sequence[d + k];
     }
-    row_signs(r, sign.data, &n_pos, &n_neg);
+    row_signs(r, sign.data, &n_pos, &n_neg, true);
     // So many new rays could run the slots past 2^32 - 1: the dropped rays
     // go first, so that only the rays themselves count against that limit.
     if (n_dropped > 0 && static_cast<double>(N) + static_cast<double>(n_pos) * static_cast<double>(n_neg) >
                              static_cast<double>(max_slots)) {
       compact();
       N = s.N;
-      row_signs(r, sign.data, &n_pos, &n_neg);
+      row_signs(r, sign.data, &n_pos, &n_neg, true);
+    }
+    if (!exchanged) {
+      stats->failed_step = step;
+      return dd_status::exchange_failed;
     }
     const std::uint64_t live = N - n_dropped;
     done.data[r] = 1;
@@ -1487,7 +1599,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     std::uint64_t candidates = 0;
     if (n_pos > 0 && n_neg > 0) {
       workspace_rays = std::max(workspace_rays, N);
-      const std::uint64_t step_bytes = held_bytes(N);
+      const std::uint64_t step_bytes = held_bytes(N, most_held());
       if (over(step_bytes)) {
         stats->failed_step = step;
         stats->needed_bytes = step_bytes;
@@ -1531,12 +1643,10 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         fits = streamed ? (pb.max_bytes - step_bytes > block_bytes
                                ? (pb.max_bytes - step_bytes - block_bytes) / sizeof(dd_pair)
                                : 0)
-                        : (pb.max_bytes - step_bytes) / ray_bytes;
+                        : (pb.max_bytes - step_bytes) / (shares ? 8 * W + (8 * w + R - 1) / R : ray_bytes);
       if (!streamed && N + fits > max_slots) fits = max_slots - N;
       int failure = 0;
       std::uint64_t adjacent = 0;
-      const dd_partition* part = pb.partition;
-      const bool shared = part != nullptr && part->ranks > 1;
       for (std::uint64_t p = 0; p < walk.ray.size; ++p) adj_of_ray.data[walk.ray.data[p]] = static_cast<std::uint32_t>(p);
       detail::screen_step(forest, walk, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work,
                           shared ? part->rank : 0, shared ? part->ranks : 1, pb.stop, &screen, &pairs, &candidates,
@@ -1571,14 +1681,84 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     // New rays after the last slot (streamed: one block of them at a time).
     const std::uint64_t total = N + (streamed ? std::min(K, out_block) : K);
     const std::uint64_t out_bytes = streamed ? K * sizeof(dd_pair) + (total - N) * pb.block_bytes_per_ray : 0;
-    const std::uint64_t need = held_bytes(total) + out_bytes;
+    // Shared out, this rank makes the new rays of pairs [lo, lo + chunk),
+    // fetching the entries of the `fetch` other rays they use (asked[]
+    // lists them, by owner) after its own rays and the new ones, and sends
+    // the `sends` rays that the other ranks ask of it. counts: what this
+    // rank asks of each rank, what each asks of it, per rank the most rays
+    // it holds in the step, ones.
+    std::uint64_t lo = 0, chunk = 0, fetch = 0, sends = 0, most_locals = 0;
+    if (shares && K > 0) {
+      std::uint64_t* const counts = held.data + R;
+      lo = K * me / R;
+      chunk = K * (me + 1) / R - lo;
+      if (!stamp.resize(N + 1) || !want.resize(N + 1) || !local_pairs.resize(chunk + 1)) {
+        stats->failed_step = step;
+        return dd_status::out_of_memory;
+      }
+      if (stamped < N) std::memset(stamp.data + stamped, 0, (N - stamped) * 4);
+      stamped = N;
+      std::memset(counts, 0, 3 * R * 8);
+      for (std::uint64_t k2 = 0; k2 < R; ++k2) counts[3 * R + k2] = 1;
+      const std::uint32_t seen = static_cast<std::uint32_t>(2 * step), placed = seen + 1;
+      const dd_pair* pr = pairs.data + lo;
+      for (std::uint64_t i = 0; i < 2 * chunk; ++i) {
+        const std::uint32_t j = i % 2 ? pr[i / 2].q : pr[i / 2].p;
+        if (owner.data[j] == me || stamp.data[j] >= seen) continue;
+        stamp.data[j] = seen;
+        ++counts[owner.data[j]];
+        ++fetch;
+      }
+      if (!asked.resize(fetch + 1)) {
+        stats->failed_step = step;
+        return dd_status::out_of_memory;
+      }
+      for (std::uint64_t k2 = 0, at = 0; k2 < R; at += counts[k2++]) counts[2 * R + k2] = at;
+      const std::uint64_t after = NL + chunk;  // where the fetched rays go in s.X
+      auto local = [&](std::uint32_t j) -> std::uint32_t {
+        if (owner.data[j] == me) return local_of.data[j];
+        if (stamp.data[j] == seen) {
+          stamp.data[j] = placed;
+          want.data[j] = static_cast<std::uint32_t>(counts[2 * R + owner.data[j]]++);
+          asked.data[want.data[j]] = j;
+        }
+        return static_cast<std::uint32_t>(after + want.data[j]);
+      };
+      for (std::uint64_t i = 0; i < chunk; ++i) local_pairs.data[i] = dd_pair{local(pr[i].p), local(pr[i].q)};
+      if (after + fetch > max_slots) {
+        stats->failed_step = step;
+        return dd_status::too_many_rays;
+      }
+      if (!part->exchange(part->context, counts, counts + 3 * R, counts + R, counts + 3 * R, 8)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      for (std::uint64_t k2 = 0; k2 < R; ++k2) sends += counts[R + k2];
+      std::memset(counts + 2 * R, 0, R * 8);
+      counts[2 * R + me] = after + fetch + sends;
+      if (!sum_all(counts + 2 * R, R)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      for (std::uint64_t k2 = 0; k2 < R; ++k2) most_locals = std::max(most_locals, counts[2 * R + k2]);
+    }
+    const std::uint64_t need = held_bytes(total, most_locals) + out_bytes;
     if (over(need)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::over_budget;
     }
     note(need);
-    if (!s.X.resize(w * total) || !s.P.resize(W * total) || !dropped.resize(total + 1)) {
+    if (shares) {
+      locals_held = std::max(locals_held, most_locals);
+      if (!s.X.resize(w * (NL + chunk + fetch + 1)) || !s.P.resize(W * total) || !dropped.resize(total + 1) ||
+          !owner.resize(total + 1) || !local_of.resize(total + 1) || !slot_of.resize(NL + chunk + 1) ||
+          !asked_of_me.resize(sends + 1) || !reply.resize(w * sends + 1)) {
+        stats->failed_step = step;
+        stats->needed_bytes = need;
+        return dd_status::out_of_memory;
+      }
+    } else if (!s.X.resize(w * total) || !s.P.resize(W * total) || !dropped.resize(total + 1)) {
       stats->failed_step = step;
       stats->needed_bytes = need;
       return dd_status::out_of_memory;
@@ -1593,7 +1773,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         const std::uint64_t w0 = w;
         w = store.words();
         ray_bytes = 8 * (w + W);
-        const std::uint64_t wider = held_bytes(total) + out_bytes;
+        const std::uint64_t wider = held_bytes(total, 0) + out_bytes;
         const bool fits = !over(wider);
         if (!fits || !s.X.resize(w * total)) {
           stats->failed_step = step;
@@ -1607,10 +1787,46 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       if (overflow) stats->failed_step = step;
       return overflow ? dd_status::int64_overflow : dd_status::ok;
     };
+    if (K > 0 && shares) {
+      std::uint64_t* const counts = held.data + R;
+      // The slots asked of this rank, then their entries, into the fetched
+      // rays' places; then this rank's new rays, whose overflow any rank
+      // reports for all.
+      if (!part->exchange(part->context, asked.data, counts, asked_of_me.data, counts + R, 4)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      for (std::uint64_t g = 0; g < sends; ++g)
+        std::memcpy(reply.data + g * w, s.X.data + local_of.data[asked_of_me.data[g]] * w, w * 8);
+      if (!part->exchange(part->context, reply.data, counts + R, s.X.data + (NL + chunk) * w, counts, 8 * w)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      reply.release();
+      std::uint64_t overflow = store.combine(s.X.data, NL, local_pairs.data, chunk) ? 0 : 1;
+      if (!sum_all(&overflow, 1)) {
+        stats->failed_step = step;
+        return dd_status::exchange_failed;
+      }
+      if (overflow) {
+        stats->failed_step = step;
+        return dd_status::int64_overflow;
+      }
+      for (std::uint64_t k2 = 0; k2 < R; ++k2) {
+        const std::uint64_t a = K * k2 / R, b = K * (k2 + 1) / R;
+        for (std::uint64_t i = a; i < b; ++i) owner.data[N + i] = static_cast<std::uint16_t>(k2);
+        held.data[k2] += b - a;
+      }
+      for (std::uint64_t i = 0; i < chunk; ++i) {
+        local_of.data[N + lo + i] = static_cast<std::uint32_t>(NL + i);
+        slot_of.data[NL + i] = static_cast<std::uint32_t>(N + lo + i);
+      }
+      NL += chunk;
+    }
     if (K > 0 && !streamed) {
       std::uint64_t* P = s.P.data;
       const dd_pair* pr = pairs.data;
-      const dd_status made = make_rays(pr, K);
+      const dd_status made = shares ? dd_status::ok : make_rays(pr, K);
       if (made != dd_status::ok) return made;
 #ifdef _OPENMP
 #pragma omp parallel for schedule(static) if (K >= pb.parallel_work / 256)
@@ -1666,6 +1882,32 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     }
   }
 
+  if (shares) {
+    // Each rank keeps its own rays (a reversible one in one direction, as
+    // below), in the order of their slots; the count over all is summed.
+    std::uint64_t kept = 0;
+    for (std::uint64_t i = 0; i < NL; ++i) {
+      const std::uint32_t j = slot_of.data[i];
+      if (dropped.data[j]) continue;
+      bool reversible_ray = true;
+      for (std::uint64_t k = 0; k < W && reversible_ray; ++k) reversible_ray = (s.P.data[j * W + k] & s.irrev.data[k]) == 0;
+      if (reversible_ray && store.leading_sign(s.X.data + i * w) < 0) continue;
+      if (kept != i) std::memmove(s.X.data + kept * w, s.X.data + i * w, w * 8);
+      ++kept;
+    }
+    std::uint64_t total = kept;
+    if (!sum_all(&total, 1)) return dd_status::exchange_failed;
+    s.X.size = w * kept;
+    s.X.shrink();
+    result->X = s.X.data;
+    result->count = kept;
+    result->total = total;
+    s.X.data = nullptr;
+    s.X.size = s.X.capacity = 0;
+    stats->seconds = elapsed();
+    return dd_status::ok;
+  }
+
   // Reversible rays (no irreversible bit) come in both directions: keep the
   // one whose first non-zero entry is positive.
   std::uint64_t c = 0;
@@ -1686,14 +1928,14 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         return dd_status::output_failed;
       }
     }
-    result->count = handed_out + c;
+    result->count = result->total = handed_out + c;
     stats->seconds = elapsed();
     return dd_status::ok;
   }
   s.X.size = w * c;
   s.X.shrink();
   result->X = s.X.data;
-  result->count = c;
+  result->count = result->total = c;
   s.X.data = nullptr;
   s.X.size = s.X.capacity = 0;
   stats->seconds = elapsed();

@@ -9,11 +9,15 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -241,6 +245,173 @@ TEST_P(DoubleDescription, RaysHandedOutInBlocksAreTheRaysHeld) {
       }
     }
   }
+}
+
+// Ranks of a run shared out (dd_partition) as threads of this process: a
+// collective call posts its buffers, waits for every rank, takes what it
+// needs from the others' and waits again before it returns.
+struct thread_ranks {
+  std::uint64_t R;
+  std::mutex m;
+  std::condition_variable cv;
+  std::uint64_t arrived = 0, round = 0;
+  std::vector<const void*> data;
+  std::vector<const std::uint64_t*> counts;
+  explicit thread_ranks(std::uint64_t ranks) : R(ranks), data(ranks), counts(ranks) {}
+  void wait() {
+    std::unique_lock<std::mutex> lock(m);
+    const std::uint64_t r = round;
+    if (++arrived == R) {
+      arrived = 0;
+      ++round;
+      cv.notify_all();
+    } else {
+      cv.wait(lock, [&] { return round != r; });
+    }
+  }
+};
+
+struct thread_rank {
+  thread_ranks* g;
+  std::uint64_t rank;
+  std::uint64_t values[3];
+
+  template <typename T>
+  static bool sum(void* context, T* v, std::uint64_t c) {
+    thread_rank& t = *static_cast<thread_rank*>(context);
+    t.g->data[t.rank] = v;
+    t.g->wait();
+    std::vector<T> total(c, 0);
+    for (std::uint64_t k = 0; k < t.g->R; ++k)
+      for (std::uint64_t i = 0; i < c; ++i) total[i] += static_cast<const T*>(t.g->data[k])[i];
+    t.g->wait();
+    std::copy(total.begin(), total.end(), v);
+    return true;
+  }
+  static bool exchange(void* context, const void* send, const std::uint64_t* sc, void* recv, const std::uint64_t* rc,
+                       std::uint64_t item) {
+    thread_rank& t = *static_cast<thread_rank*>(context);
+    t.g->data[t.rank] = send;
+    t.g->counts[t.rank] = sc;
+    t.g->wait();
+    for (std::uint64_t k = 0, at = 0; k < t.g->R; at += rc[k++]) {
+      std::uint64_t from = 0;
+      for (std::uint64_t r = 0; r < t.rank; ++r) from += t.g->counts[k][r];
+      EXPECT_EQ(t.g->counts[k][t.rank], rc[k]);
+      if (rc[k] > 0)
+        std::memcpy(static_cast<char*>(recv) + at * item, static_cast<const char*>(t.g->data[k]) + from * item,
+                    rc[k] * item);
+    }
+    t.g->wait();
+    return true;
+  }
+  static bool gather(void* context, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* candidates,
+                     std::uint64_t* adjacent, int* failure) {
+    thread_rank& t = *static_cast<thread_rank*>(context);
+    t.values[0] = *candidates;
+    t.values[1] = *adjacent;
+    t.values[2] = static_cast<std::uint64_t>(*failure);
+    t.g->data[t.rank] = pairs;
+    t.g->counts[t.rank] = t.values;
+    t.g->wait();
+    std::vector<bits::dd_pair> all;
+    *candidates = *adjacent = 0;
+    for (std::uint64_t k = 0; k < t.g->R; ++k) {
+      const auto* other = static_cast<const bits::dd_buffer<bits::dd_pair>*>(t.g->data[k]);
+      all.insert(all.end(), other->data, other->data + other->size);
+      *candidates += t.g->counts[k][0];
+      *adjacent += t.g->counts[k][1];
+      *failure = std::max(*failure, static_cast<int>(t.g->counts[k][2]));
+    }
+    t.g->wait();
+    if (!pairs->resize(all.size() + 1)) return false;
+    pairs->size = all.size();
+    std::copy(all.begin(), all.end(), pairs->data);
+    return true;
+  }
+};
+
+// The run of `problem` over R ranks: each rank's status, statistics, total,
+// and its rays (not sorted).
+std::vector<run> run_ranks(bits::dd_problem problem, std::uint64_t R, std::vector<std::uint64_t>* totals) {
+  thread_ranks g(R);
+  std::vector<thread_rank> ranks;
+  for (std::uint64_t k = 0; k < R; ++k) ranks.push_back(thread_rank{&g, k, {}});
+  std::vector<run> out(R);
+  totals->assign(R, 0);
+  std::vector<std::thread> threads;
+  for (std::uint64_t k = 0; k < R; ++k)
+    threads.emplace_back([&, k] {
+      omp_set_num_threads(1 + static_cast<int>(k % 2));
+      bits::dd_partition part;
+      part.rank = k;
+      part.ranks = R;
+      part.context = &ranks[k];
+      part.gather = thread_rank::gather;
+      part.sum = thread_rank::sum<std::uint64_t>;
+      part.sum_signs = thread_rank::sum<std::int8_t>;
+      part.exchange = thread_rank::exchange;
+      bits::dd_problem mine = problem;
+      mine.partition = &part;
+      bits::dd_result result;
+      out[k].status = bits::run_double_description(mine, &result, &out[k].stats);
+      for (std::uint64_t c = 0; c < result.count; ++c)
+        out[k].rays.emplace_back(result.X + c * problem.n, result.X + (c + 1) * problem.n);
+      (*totals)[k] = result.total;
+      std::free(result.X);
+    });
+  for (std::thread& t : threads) t.join();
+  return out;
+}
+
+// Ranks that share out the rays' entries find the rays of a run alone (each
+// rank its own, in the run's order, the total on every rank) and the same
+// pairs; a budget too small stops every rank at the same step.
+TEST_P(DoubleDescription, RaysSharedOutAmongRanksAreTheRaysOfOneRun) {
+  std::mt19937_64 rng(17);
+  int stops = 0;
+  for (int trial = 0; trial < 24; ++trial) {
+    const random_cone cone(rng);
+    bits::dd_problem problem = cone.problem(trial % 3, 1 + rng() % 4, GetParam());
+    const run one = solve(problem);
+    ASSERT_EQ(one.status, bits::dd_status::ok);
+    bits::dd_result alone;
+    bits::dd_statistics stats;
+    ASSERT_EQ(bits::run_double_description(problem, &alone, &stats), bits::dd_status::ok);
+    const std::vector<std::int64_t> order(alone.X, alone.X + alone.count * cone.n);
+    std::free(alone.X);
+    for (std::uint64_t R : {2, 3}) {
+      std::vector<std::uint64_t> totals;
+      const std::vector<run> got = run_ranks(problem, R, &totals);
+      std::vector<ray> all;
+      for (std::uint64_t k = 0; k < R; ++k) {
+        ASSERT_EQ(got[k].status, bits::dd_status::ok) << "trial " << trial << ", rank " << k;
+        EXPECT_EQ(totals[k], one.rays.size());
+        EXPECT_EQ(got[k].stats.adjacent, one.stats.adjacent);
+        EXPECT_EQ(got[k].stats.candidates, one.stats.candidates);
+        // A rank's rays come in the order of the run alone.
+        std::uint64_t at = 0;
+        for (const ray& x : got[k].rays) {
+          while (at < alone.count && !std::equal(x.begin(), x.end(), order.begin() + at * cone.n)) ++at;
+          ASSERT_LT(at, alone.count) << "trial " << trial << ", rank " << k << ": out of order";
+        }
+        all.insert(all.end(), got[k].rays.begin(), got[k].rays.end());
+      }
+      std::sort(all.begin(), all.end());
+      ASSERT_EQ(all, one.rays) << "trial " << trial << ", " << R << " ranks";
+      if (trial % 4 == 0) {
+        bits::dd_problem tight = problem;
+        tight.max_bytes = one.stats.peak_bytes / 3;
+        const std::vector<run> stopped = run_ranks(tight, R, &totals);
+        for (const run& r : stopped) {
+          EXPECT_EQ(r.status, stopped[0].status);
+          EXPECT_EQ(r.stats.failed_step, stopped[0].stats.failed_step);
+        }
+        stops += stopped[0].status == bits::dd_status::over_budget;
+      }
+    }
+  }
+  EXPECT_GT(stops, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Simd, DoubleDescription, testpaths::every_path());
