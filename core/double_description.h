@@ -731,6 +731,27 @@ inline bool pair_less(const dd_pair& a, const dd_pair& b) {
   return a.p != b.p ? a.p < b.p : a.q < b.q;
 }
 
+// Sorts the pairs by pair_less: pairs made of a few sorted runs (up to 8)
+// by merging the runs, others by sorting.
+inline void sort_pairs(dd_pair* a, std::uint64_t n) {
+  std::uint64_t descents = 0;
+  for (std::uint64_t i = 1; i < n && descents < 8; ++i) descents += pair_less(a[i], a[i - 1]);
+  if (descents >= 8) {
+    std::sort(a, a + n, pair_less);
+    return;
+  }
+  auto run_end = [&](std::uint64_t i) {
+    while (++i < n && !pair_less(a[i], a[i - 1])) {
+    }
+    return i;
+  };
+  for (std::uint64_t end = run_end(0); end < n;) {
+    const std::uint64_t next = run_end(end);
+    std::inplace_merge(a, a + end, a + next, pair_less);
+    end = next;
+  }
+}
+
 // What every thread of a step's screening reads.
 template <typename scan_t>
 struct screen_context {
@@ -1651,6 +1672,9 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
       detail::screen_step(forest, walk, adj_of_ray.data, W, s.plus.data, limit, fits, pb.isa, pb.parallel_work,
                           shared ? part->rank : 0, shared ? part->ranks : 1, pb.stop, &screen, &pairs, &candidates,
                           &adjacent, &failure);
+      // Shared, each rank sorts its own pairs, which the gather puts one
+      // rank's after another's: the few sorted runs are then merged.
+      if (shared) std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
       if (shared && !part->gather(part->context, &pairs, &candidates, &adjacent, &failure)) {
         stats->failed_step = step;
         return dd_status::exchange_failed;
@@ -1666,7 +1690,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         if (failure == 2 && !streamed && N + fits >= max_slots) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
-      std::sort(pairs.data, pairs.data + pairs.size, detail::pair_less);
+      detail::sort_pairs(pairs.data, pairs.size);
     }
     const std::uint64_t K = pairs.size;
     if (n_pos > 0 && n_neg > 0) {
@@ -1802,7 +1826,6 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         stats->failed_step = step;
         return dd_status::exchange_failed;
       }
-      reply.release();
       std::uint64_t overflow = store.combine(s.X.data, NL, local_pairs.data, chunk) ? 0 : 1;
       if (!sum_all(&overflow, 1)) {
         stats->failed_step = step;
