@@ -732,8 +732,9 @@ inline bool pair_less(const dd_pair& a, const dd_pair& b) {
 }
 
 // Sorts the pairs by pair_less: pairs made of a few sorted runs (up to 8)
-// by merging the runs, others by sorting.
-inline void sort_pairs(dd_pair* a, std::uint64_t n) {
+// by merging the runs, through `scratch`, others (or where scratch cannot
+// be had) by sorting.
+inline void sort_pairs(dd_pair* a, std::uint64_t n, dd_buffer<dd_pair>* scratch) {
   std::uint64_t descents = 0;
   for (std::uint64_t i = 1; i < n && descents < 8; ++i) descents += pair_less(a[i], a[i - 1]);
   if (descents >= 8) {
@@ -747,7 +748,15 @@ inline void sort_pairs(dd_pair* a, std::uint64_t n) {
   };
   for (std::uint64_t end = run_end(0); end < n;) {
     const std::uint64_t next = run_end(end);
-    std::inplace_merge(a, a + end, a + next, pair_less);
+    if (!scratch->resize(end)) {
+      std::sort(a, a + n, pair_less);
+      return;
+    }
+    std::memcpy(scratch->data, a, end * sizeof(dd_pair));
+    const dd_pair* left = scratch->data;
+    std::uint64_t i = 0, j = end, k = 0;
+    while (i < end && j < next) a[k++] = pair_less(a[j], left[i]) ? a[j++] : left[i++];
+    while (i < end) a[k++] = left[i++];
     end = next;
   }
 }
@@ -1690,7 +1699,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
         if (failure == 2 && !streamed && N + fits >= max_slots) return dd_status::too_many_rays;
         return failure == 2 ? dd_status::over_budget : dd_status::out_of_memory;
       }
-      detail::sort_pairs(pairs.data, pairs.size);
+      detail::sort_pairs(pairs.data, pairs.size, &local_pairs);
     }
     const std::uint64_t K = pairs.size;
     if (n_pos > 0 && n_neg > 0) {
