@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include <unistd.h>
@@ -142,18 +143,13 @@ bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* c
 }
 
 // Sums over the processes, in place, in rounds that keep counts within an int.
-bool sum_values(void*, std::uint64_t* values, std::uint64_t count) {
+template <typename T>
+bool sum_over(void*, T* values, std::uint64_t count) {
+  static_assert(std::is_same<T, std::int8_t>::value || std::is_same<T, std::uint64_t>::value, "int8 or uint64");
+  const MPI_Datatype type = sizeof(T) == 1 ? MPI_INT8_T : MPI_UINT64_T;
   for (std::uint64_t at = 0; at < count; at += std::uint64_t(1) << 26)
-    if (MPI_Allreduce(MPI_IN_PLACE, values + at, static_cast<int>(std::min<std::uint64_t>(count - at, 1 << 26)),
-                      MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS)
-      return false;
-  return true;
-}
-
-bool sum_signs(void*, std::int8_t* values, std::uint64_t count) {
-  for (std::uint64_t at = 0; at < count; at += std::uint64_t(1) << 30)
-    if (MPI_Allreduce(MPI_IN_PLACE, values + at, static_cast<int>(std::min<std::uint64_t>(count - at, 1 << 30)),
-                      MPI_INT8_T, MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS)
+    if (MPI_Allreduce(MPI_IN_PLACE, values + at, static_cast<int>(std::min<std::uint64_t>(count - at, 1 << 26)), type,
+                      MPI_SUM, MPI_COMM_WORLD) != MPI_SUCCESS)
       return false;
   return true;
 }
@@ -328,8 +324,8 @@ bits::dd_partition partition() {
 bits::dd_partition shared_partition() {
   bits::dd_partition part = partition();
 #ifdef BITS_MPI
-  part.sum = sum_values;
-  part.sum_signs = sum_signs;
+  part.sum = sum_over<std::uint64_t>;
+  part.sum_signs = sum_over<std::int8_t>;
   part.exchange = exchange_items;
 #endif
   return part;

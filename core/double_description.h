@@ -1565,13 +1565,16 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     if (shares && (!local_dropped.resize(NL + 1) || !local_sign.resize(NL + 1))) return dd_status::out_of_memory;
     // Shared out, each rank computes its own rays' signs, and the counts
     // (and, when `whole`, the signs in `out`) are summed over the ranks.
+    auto local_drops = [&] {
+      for (std::uint64_t i = 0; i < NL && n_dropped; ++i) local_dropped.data[i] = dropped.data[slot_of.data[i]];
+    };
+    if (shares) local_drops();
     bool exchanged = true;
     auto row_signs = [&](std::uint64_t r, std::int8_t* out, std::uint64_t* n_pos, std::uint64_t* n_neg, bool whole) {
       if (!shares) {
         store.signs(r, s.X.data, N, n_dropped ? dropped.data : nullptr, out, n_pos, n_neg);
         return;
       }
-      for (std::uint64_t i = 0; i < NL && n_dropped; ++i) local_dropped.data[i] = dropped.data[slot_of.data[i]];
       std::uint64_t c[2];
       store.signs(r, s.X.data, NL, n_dropped ? local_dropped.data : nullptr, local_sign.data, &c[0], &c[1]);
       if (whole) {
@@ -1613,7 +1616,7 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
                              static_cast<double>(max_slots)) {
       compact();
       N = s.N;
-      row_signs(r, sign.data, &n_pos, &n_neg, true);
+      row_signs(r, sign.data, &n_pos, &n_neg, true);  // (no rays are dropped after a compaction)
     }
     if (!exchanged) {
       stats->failed_step = step;
@@ -1914,44 +1917,23 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
     }
   }
 
-  if (shares) {
-    // Each rank keeps its own rays (a reversible one in one direction, as
-    // below), in the order of their slots; the count over all is summed.
-    std::uint64_t kept = 0;
-    for (std::uint64_t i = 0; i < NL; ++i) {
-      const std::uint32_t j = slot_of.data[i];
-      if (dropped.data[j]) continue;
-      bool reversible_ray = true;
-      for (std::uint64_t k = 0; k < W && reversible_ray; ++k) reversible_ray = (s.P.data[j * W + k] & s.irrev.data[k]) == 0;
-      if (reversible_ray && store.leading_sign(s.X.data + i * w) < 0) continue;
-      if (kept != i) std::memmove(s.X.data + kept * w, s.X.data + i * w, w * 8);
-      ++kept;
-    }
-    std::uint64_t total = kept;
-    if (!sum_all(&total, 1)) return dd_status::exchange_failed;
-    s.X.size = w * kept;
-    s.X.shrink();
-    result->X = s.X.data;
-    result->count = kept;
-    result->total = total;
-    s.X.data = nullptr;
-    s.X.size = s.X.capacity = 0;
-    stats->seconds = elapsed();
-    return dd_status::ok;
-  }
-
   // Reversible rays (no irreversible bit) come in both directions: keep the
-  // one whose first non-zero entry is positive.
+  // one whose first non-zero entry is positive. Shared out, each rank keeps
+  // its own rays, in the order of their slots, and the count over all ranks
+  // is summed.
+  const std::uint64_t rays = shares ? NL : s.N;
   std::uint64_t c = 0;
-  for (std::uint64_t j = 0; j < s.N; ++j) {
+  for (std::uint64_t i = 0; i < rays; ++i) {
+    const std::uint64_t j = shares ? slot_of.data[i] : i;
     if (dropped.data[j]) continue;
     bool reversible_ray = true;
-    for (std::uint64_t w = 0; w < W && reversible_ray; ++w)
-      reversible_ray = (s.P.data[j * W + w] & s.irrev.data[w]) == 0;
-    if (reversible_ray && store.leading_sign(s.X.data + j * w) < 0) continue;
-    if (c != j) std::memmove(s.X.data + c * w, s.X.data + j * w, w * 8);
+    for (std::uint64_t k = 0; k < W && reversible_ray; ++k) reversible_ray = (s.P.data[j * W + k] & s.irrev.data[k]) == 0;
+    if (reversible_ray && store.leading_sign(s.X.data + i * w) < 0) continue;
+    if (c != i) std::memmove(s.X.data + c * w, s.X.data + i * w, w * 8);
     ++c;
   }
+  std::uint64_t total = c;
+  if (!sum_all(&total, 1)) return dd_status::exchange_failed;
   if (pb.rays_out != nullptr) {  // the rays kept from before the last step follow its new ones
     for (std::uint64_t first = 0; first < c; first += out_block) {
       const std::uint64_t b = std::min(out_block, c - first);
@@ -1967,7 +1949,8 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   s.X.size = w * c;
   s.X.shrink();
   result->X = s.X.data;
-  result->count = result->total = c;
+  result->count = c;
+  result->total = total;
   s.X.data = nullptr;
   s.X.size = s.X.capacity = 0;
   stats->seconds = elapsed();
