@@ -136,9 +136,7 @@ bool gather_pairs(void*, bits::dd_buffer<bits::dd_pair>* pairs, std::uint64_t* c
       done[r] += count[r];
     }
   }
-  std::swap(pairs->data, all.data);
-  std::swap(pairs->size, all.size);
-  std::swap(pairs->capacity, all.capacity);
+  pairs->swap(all);
   return true;
 }
 
@@ -428,7 +426,7 @@ void big_run(const bits::polyhedron_file& f, const std::string& where, bits::row
     mpq_clear(v);
     if (progress) report(stats, rays.count);
   }
-  std::free(result.X);
+  result.free_rays();
 }
 #endif
 
@@ -574,6 +572,7 @@ int main(int argc, char** argv) {
   const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
 
   std::int64_t* rays = nullptr;  // n x count: this process's rays (taken from the run, not copied)
+  std::size_t rays_mapped = 0;   // (freed by bits::large_block_free)
   std::uint64_t count = 0, total = 0;
   bits::dd_statistics stats;
   if (n > 0) {
@@ -594,7 +593,7 @@ int main(int argc, char** argv) {
       bits::dd_result result;
       const bits::dd_status status = bits::run_double_description(problem, &result, &stats);
       if (status == bits::dd_status::int64_overflow) {
-        std::free(result.X);
+        result.free_rays();
         beyond_int64(where + ": a new ray has entries beyond the int64 range");
       }
       if (status != bits::dd_status::ok) {
@@ -606,6 +605,7 @@ int main(int argc, char** argv) {
       count = result.count;
       total = result.total;
       rays = result.X;
+      rays_mapped = result.X_mapped;
     }
   }
 
@@ -647,7 +647,7 @@ int main(int argc, char** argv) {
   } else if (cone || points > 0) {  // (an empty polyhedron's file lists no rays)
     merge.serve();
   }
-  std::free(rays);
+  bits::large_block_free(rays, rays_mapped);
 #ifdef BITS_MPI
   wait_for_all();
   MPI_Finalize();

@@ -60,6 +60,7 @@
 #include <cstring>
 
 #include "core/candidate_pairs.h"
+#include "core/large_blocks.h"
 #include "core/pattern_tree.h"
 #include "core/ray_arithmetic.h"
 #include "core/simd.h"
@@ -73,13 +74,15 @@
 
 namespace bits {
 
-// A growable array on the process heap that reports a failed allocation
-// instead of ending the process.
+// A growable array that reports a failed allocation instead of ending the
+// process: from malloc, or once it takes large_block_min bytes a large
+// block (core/large_blocks.h) of `mapped` bytes.
 template <typename T>
 struct dd_buffer {
   T* data = nullptr;
   std::uint64_t size = 0;
   std::uint64_t capacity = 0;
+  std::size_t mapped = 0;
 
   dd_buffer() = default;
   dd_buffer(const dd_buffer&) = delete;
@@ -89,7 +92,22 @@ struct dd_buffer {
   bool reserve(std::uint64_t n) {
     if (n <= capacity) return true;
     if (n > SIZE_MAX / sizeof(T)) return false;
-    T* p = static_cast<T*>(std::realloc(static_cast<void*>(data), static_cast<std::size_t>(n * sizeof(T))));
+    const std::size_t bytes = static_cast<std::size_t>(n * sizeof(T));
+    if (large_blocks && (mapped != 0 || bytes >= large_block_min)) {  // (a large block stays one)
+      const std::size_t whole = large_block_size(bytes);
+      if (whole == 0) return false;
+      void* p = mapped ? large_block_resize(data, mapped, whole) : large_block_new(whole);
+      if (p == nullptr) return false;
+      if (!mapped && data != nullptr) {
+        std::memcpy(p, data, static_cast<std::size_t>(capacity * sizeof(T)));
+        std::free(static_cast<void*>(data));
+      }
+      data = static_cast<T*>(p);
+      mapped = whole;
+      capacity = whole / sizeof(T);
+      return true;
+    }
+    T* p = static_cast<T*>(std::realloc(static_cast<void*>(data), bytes));
     if (p == nullptr) return false;
     data = p;
     capacity = n;
@@ -104,6 +122,16 @@ struct dd_buffer {
   // as it is when the system will not shrink it).
   void shrink() {
     if (size == capacity || size == 0) return;
+    if (mapped) {
+      const std::size_t whole = large_block_size(static_cast<std::size_t>(size * sizeof(T)));
+      void* p = whole < mapped ? large_block_resize(data, mapped, whole) : nullptr;
+      if (p != nullptr) {
+        data = static_cast<T*>(p);
+        mapped = whole;
+        capacity = whole / sizeof(T);
+      }
+      return;
+    }
     T* p = static_cast<T*>(std::realloc(static_cast<void*>(data), static_cast<std::size_t>(size * sizeof(T))));
     if (p != nullptr) {
       data = p;
@@ -118,14 +146,16 @@ struct dd_buffer {
     return true;
   }
   void release() {
-    std::free(static_cast<void*>(data));
+    large_block_free(static_cast<void*>(data), mapped);
     data = nullptr;
     size = capacity = 0;
+    mapped = 0;
   }
   void swap(dd_buffer& o) {
     std::swap(data, o.data);
     std::swap(size, o.size);
     std::swap(capacity, o.capacity);
+    std::swap(mapped, o.mapped);
   }
 };
 
@@ -263,14 +293,21 @@ struct dd_statistics {
 };
 
 // The rays found: count rays of the store's words() words each (int64
-// entries: n x count int64), column-major, on the process heap; the caller
-// frees `X` with std::free. With dd_problem::rays_out, X is null and count
-// the number of rays handed out. Shared out among ranks (dd_partition),
-// X holds this rank's rays, and `total` counts those of all ranks.
+// entries: n x count int64), column-major, in the run's own block (from
+// malloc, or a large block of X_mapped bytes); the caller frees it with
+// free_rays(). With dd_problem::rays_out, X is null and count the number of
+// rays handed out. Shared out among ranks (dd_partition), X holds this
+// rank's rays, and `total` counts those of all ranks.
 struct dd_result {
   std::int64_t* X = nullptr;
   std::uint64_t count = 0;
   std::uint64_t total = 0;
+  std::size_t X_mapped = 0;
+  void free_rays() {
+    large_block_free(X, X_mapped);
+    X = nullptr;
+    X_mapped = 0;
+  }
 };
 
 namespace detail {
@@ -1949,10 +1986,12 @@ dd_status run_double_description_with(const dd_problem& pb, store_t& store, dd_r
   s.X.size = w * c;
   s.X.shrink();
   result->X = s.X.data;
+  result->X_mapped = s.X.mapped;
   result->count = c;
   result->total = total;
   s.X.data = nullptr;
   s.X.size = s.X.capacity = 0;
+  s.X.mapped = 0;
   stats->seconds = elapsed();
   return dd_status::ok;
 }

@@ -450,7 +450,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   }
   info->found = result.count;
   if (holding && !detail::keep_held(X0.data(), nc, d, held, net.reversible, sequence, &result, error)) {
-    std::free(result.X);
+    result.free_rays();
     return false;
   }
   const std::uint64_t count = result.count;
@@ -460,7 +460,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     return sink->finish(error);
   }
   if (!sink->wants_modes()) {
-    std::free(result.X);
+    result.free_rays();
     info->seconds = seconds();
     return sink->begin(n, count, error) && sink->finish(error);
   }
@@ -472,7 +472,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
     mode_expansion expansion;
     const mode_expansion::status st = expansion.prepare(V.data(), n, d, result.X, count, reversible);
     if (st == mode_expansion::status::beyond_int64) {
-      std::free(result.X);
+      result.free_rays();
       *error = detail::beyond_int64_message;
       return false;
     }
@@ -493,7 +493,7 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
         expansion.columns(perm.data() + first, k, buffer.data());
         ok = sink->write(buffer.data(), k, error);
       }
-      std::free(result.X);
+      result.free_rays();
       info->seconds = seconds();
       return ok && sink->finish(error);
     }
@@ -505,13 +505,13 @@ inline bool run_flux_modes(const double* S, std::uint64_t m, std::uint64_t n, co
   const std::uint64_t bytes = n * count * sizeof(std::int64_t);
   std::int64_t* Y = sink->allocate_block(n, count);
   if (Y == nullptr) {
-    std::free(result.X);
+    result.free_rays();
     *error = "the expansion of " + std::to_string(count) + " modes to " + std::to_string(n) +
              " reactions needs " + std::to_string(bytes) + " bytes, more than the memory at hand";
     return false;
   }
   const bool fits = row_values(V.data(), n, d, result.X, count, Y);
-  std::free(result.X);
+  result.free_rays();
   if (!fits) {
     sink->free_block(Y);
     *error = detail::beyond_int64_message;

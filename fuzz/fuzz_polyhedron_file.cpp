@@ -65,7 +65,7 @@ void check_any_size(const std::string& text, const std::int64_t* int64_rays, std
       for (std::uint64_t i = 0; i < n; ++i)
         if (rays.int64_entry(k, i) != int64_rays[k * n + i]) __builtin_trap();
   }
-  std::free(result.X);
+  result.free_rays();
 }
 
 }  // namespace
@@ -143,6 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef BITS_GMP
   check_any_size(text, result.X, result.count);
 #endif
-  std::free(result.X);
+  result.free_rays();
   return 0;
 }

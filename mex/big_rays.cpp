@@ -42,7 +42,8 @@ struct outcome {
   std::uint64_t rank = 0;
   bits::dd_status status = bits::dd_status::ok;
   bits::dd_statistics stats;
-  std::int64_t* X = nullptr;     // rays, count x (n entries of limbs + 1 words), std::malloc
+  std::int64_t* X = nullptr;     // rays, count x (n entries of limbs + 1 words), the run's block
+  std::size_t X_mapped = 0;      // (freed by bits::large_block_free)
   std::uint64_t count = 0, limbs = 0, d = 0;
 };
 
@@ -132,6 +133,7 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
     return;
   }
   o->X = result.X;
+  o->X_mapped = result.X_mapped;
   o->count = result.count;
   o->limbs = store.limbs;
 }
@@ -258,7 +260,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const std::uint64_t n = A.n, words = n * (o.limbs + 1);
   std::int64_t* X = static_cast<std::int64_t*>(mxCalloc(o.count * words + 1, sizeof(std::int64_t)));
   if (o.count > 0) std::memcpy(X, o.X, o.count * words * sizeof(std::int64_t));
-  std::free(o.X);
+  bits::large_block_free(o.X, o.X_mapped);
   const bits::big_ray_set rays{X, o.count, n, o.limbs};
   std::uint64_t* order = static_cast<std::uint64_t*>(mxCalloc(o.count + 1, sizeof(std::uint64_t)));
   {

@@ -150,7 +150,7 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   }
 
   if (status != bits::dd_status::ok) {
-    std::free(result.X);
+    result.free_rays();
     char message[400];
     bits::describe_failure(status, stats, budget, message, sizeof message - 8);
     std::strcat(message, " . . .");
@@ -161,19 +161,19 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // Every element is written below.
   mxArray* out = host::result_int64(p, result.count);
   if (out == nullptr) {
-    std::free(result.X);
+    result.free_rays();
     host::fail("The rays found need more memory than is at hand for the result . . .");
   }
   if (V != nullptr) {
     if (!bits::row_values(host::data<std::int64_t>(V), p, n, result.X, result.count,
                           static_cast<std::int64_t*>(mxGetData(out)))) {
-      std::free(result.X);
+      result.free_rays();
       host::fail("A ray's value on a row of V is beyond the int64 range . . .");
     }
   } else if (result.count > 0) {
     std::memcpy(mxGetData(out), result.X, static_cast<std::size_t>(n * result.count * sizeof(std::int64_t)));
   }
-  std::free(result.X);
+  result.free_rays();
   plhs[0] = out;
   if (nlhs > 1) {
     mxArray* info = mxCreateNumericMatrix(1, 8, mxDOUBLE_CLASS, mxREAL);

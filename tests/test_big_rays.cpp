@@ -120,7 +120,7 @@ TEST(BigIntegers, EntriesStartWideEnoughForTheInitialRays) {
   std::vector<char> text(rays.decimal_size(0, 0));
   rays.decimal(0, 0, text.data());
   EXPECT_STREQ(text.data(), "1180591620717411303424");
-  std::free(result.X);
+  result.free_rays();
 }
 
 }  // namespace
