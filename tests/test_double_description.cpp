@@ -70,7 +70,7 @@ run solve(const bits::dd_problem& problem, std::uint64_t limbs = 0) {
     if (result.count > 0 && !rays.fits_int64()) r.rays.clear();
 #endif
   }
-  std::free(result.X);
+  result.free_rays();
   std::sort(r.rays.begin(), r.rays.end());
   return r;
 }
@@ -146,7 +146,7 @@ stepwise run_stepwise(bits::dd_problem problem) {
   bits::dd_statistics stats;
   EXPECT_EQ(bits::run_double_description(problem, &result, &stats), bits::dd_status::ok);
   out.rays.assign(result.X, result.X + result.count * problem.n);
-  std::free(result.X);
+  result.free_rays();
   return out;
 }
 
@@ -358,7 +358,7 @@ std::vector<run> run_ranks(bits::dd_problem problem, std::uint64_t R, std::vecto
       for (std::uint64_t c = 0; c < result.count; ++c)
         out[k].rays.emplace_back(result.X + c * problem.n, result.X + (c + 1) * problem.n);
       (*totals)[k] = result.total;
-      std::free(result.X);
+      result.free_rays();
     });
   for (std::thread& t : threads) t.join();
   return out;
@@ -510,7 +510,7 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
     EXPECT_EQ(got, (std::vector<std::string>{"0 0 1", "1 0 0",
                                              "1099511627777 1208925819615728686333952 1099511627776"}))
         << limbs << " limbs to start";
-    std::free(result.X);
+    result.free_rays();
   }
   // Widening counts against the budget like any step: every budget either
   // holds the whole run or stops it at a step, naming more than it allows;
@@ -528,7 +528,7 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
     ASSERT_TRUE(st == bits::dd_status::ok || st == bits::dd_status::over_budget) << budget;
     if (st == bits::dd_status::ok) {
       EXPECT_LE(stats.peak_bytes, budget);
-      std::free(result.X);
+      result.free_rays();
     } else {
       EXPECT_GT(stats.needed_bytes, budget);
       widening_stopped = widening_stopped || (stats.failed_step == 2 && store.limbs == 2);
@@ -539,3 +539,50 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
 }
 
 }  // namespace
+
+// A buffer keeps its contents as it grows from malloc into a large block,
+// grows in place or (with the addresses after it taken) moves, shrinks and
+// grows again; large blocks sit on 2 MiB boundaries.
+TEST(DoubleDescriptionLimits, BuffersKeepTheirContentsInLargeBlocks) {
+  const std::uint64_t n = 3 << 20;  // 12 MiB of uint32
+  bits::dd_buffer<std::uint32_t> b;
+  auto check = [&](const char* where, std::uint64_t k) {
+    for (std::uint64_t i = 0; i < k; ++i)
+      if (b.data[i] != static_cast<std::uint32_t>(i * 2654435761u)) FAIL() << where << ", entry " << i;
+  };
+  for (std::uint64_t i = 0; i < n; ++i) ASSERT_TRUE(b.push(static_cast<std::uint32_t>(i * 2654435761u)));
+  EXPECT_EQ(b.mapped != 0, bits::large_blocks);
+  check("pushed", n);
+#if BITS_LARGE_BLOCKS && defined(MAP_FIXED_NOREPLACE)
+  // A page mapped right after the block (or a mapping there already)
+  // leaves growth no room in place.
+  char* const after = reinterpret_cast<char*>(b.data) + b.mapped;
+  void* guard = mmap(after, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+  const std::uint32_t* before = b.data;
+  ASSERT_TRUE(b.reserve(4 * n));
+  if (guard == after || guard == MAP_FAILED) {
+    EXPECT_NE(b.data, before);
+  }
+  if (guard != MAP_FAILED) munmap(guard, 4096);
+#endif
+  ASSERT_TRUE(b.reserve(8 * n));
+  check("grown", n);
+  if (bits::large_blocks) {
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.data) % bits::huge_page_bytes, 0u);
+  }
+  b.size = n;
+  b.shrink();
+  EXPECT_GE(b.capacity, n);
+  EXPECT_LT(b.capacity, 2 * n);
+  check("shrunk", n);
+  // Shrunk below large_block_min, it stays a large block as it grows again.
+  b.size = 1000;
+  b.shrink();
+  ASSERT_TRUE(b.reserve((3 << 20) / 4));
+  check("shrunk small and grown", 1000);
+  bits::dd_buffer<std::uint32_t> other;
+  other.swap(b);
+  EXPECT_EQ(b.data, nullptr);
+  other.release();
+  EXPECT_EQ(other.mapped, 0u);
+}
