@@ -1,19 +1,23 @@
 // Large blocks of memory as mappings of their own, on huge pages.
 //
-// Making a step's new rays writes to memory never written before, and where
-// a page fault is costly (a virtual machine's above all) the first writes
-// are most of that work: on a 2-vCPU VM they ran at 2.9 s/GB on 4 KiB pages
-// and at 1.4-1.6 s/GB on transparent huge pages. Huge pages survive a
-// block's growth only where the block moves by whole 2 MiB page-table
-// entries: realloc's mremap moved a 512 MiB block of huge pages to an
-// address with another alignment in 1.3 s, splitting every huge page on the
-// way, where the same move onto an aligned address took 1 ms. So on Linux a
-// block of at least `large_block_min` bytes is a mapping of its own at a
-// 2 MiB boundary, a whole number of 2 MiB pages, advised to use huge pages,
-// grown in place where the addresses after it are free and otherwise moved
-// onto a new 2 MiB boundary. Elsewhere, and under AddressSanitizer (which
-// checks blocks from malloc only), large_blocks is false and callers use
-// malloc.
+// The rays' coordinates of a large run (1.5 GB on lrslib's mit71-61) are
+// read at random (a new ray combines two old ones anywhere in the block) and
+// written fresh at every step, and on 4 KiB pages both cost: a TLB miss per
+// read, a page fault per 4 KiB written. Huge pages survive a block's growth
+// only where the block moves by whole 2 MiB page-table entries: realloc's
+// mremap moved a 512 MiB block of huge pages to an address of another
+// alignment in 1.3 s, splitting every huge page on the way, where the same
+// move onto an aligned address took 1 ms. So on Linux a block of at least
+// `large_block_min` bytes is a mapping of its own at a 2 MiB boundary, a
+// whole number of 2 MiB pages, advised to use huge pages, grown in place
+// where the addresses after it are free and otherwise moved onto a new
+// 2 MiB boundary. Smaller blocks stay with malloc, which reuses memory
+// already written: on a freshly started virtual machine a huge page's first
+// write can cost more than 4 KiB pages' (2.3 s/GB against 0.4 s/GB, where
+// memory the machine had written before took 0.07 s/GB on huge pages), and
+// a 56 MB block on huge pages made a 3.2 s flux-mode run 0.2 s slower.
+// Elsewhere, and under AddressSanitizer (which checks blocks from malloc
+// only), large_blocks is false and callers use malloc.
 #ifndef BITS_CORE_LARGE_BLOCKS_H
 #define BITS_CORE_LARGE_BLOCKS_H
 
@@ -41,7 +45,7 @@ namespace bits {
 
 constexpr bool large_blocks = BITS_LARGE_BLOCKS != 0;
 constexpr std::size_t huge_page_bytes = std::size_t{1} << 21;
-constexpr std::size_t large_block_min = 2 * huge_page_bytes;
+constexpr std::size_t large_block_min = 128 * huge_page_bytes;  // 256 MiB
 
 // `bytes` rounded up to whole huge pages; 0 when that does not fit.
 inline std::size_t large_block_size(std::size_t bytes) {

@@ -544,7 +544,7 @@ TEST(DoubleDescriptionLimits, BudgetAndInt64StopTheRunAtTheirStep) {
 // grows in place or (with the addresses after it taken) moves, shrinks and
 // grows again; large blocks sit on 2 MiB boundaries.
 TEST(DoubleDescriptionLimits, BuffersKeepTheirContentsInLargeBlocks) {
-  const std::uint64_t n = 3 << 20;  // 12 MiB of uint32
+  const std::uint64_t n = bits::large_block_min * 3 / 8;  // 1.5 large_block_min of uint32
   bits::dd_buffer<std::uint32_t> b;
   auto check = [&](const char* where, std::uint64_t k) {
     for (std::uint64_t i = 0; i < k; ++i)
@@ -559,13 +559,13 @@ TEST(DoubleDescriptionLimits, BuffersKeepTheirContentsInLargeBlocks) {
   char* const after = reinterpret_cast<char*>(b.data) + b.mapped;
   void* guard = mmap(after, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
   const std::uint32_t* before = b.data;
-  ASSERT_TRUE(b.reserve(4 * n));
+  ASSERT_TRUE(b.reserve(2 * n));
   if (guard == after || guard == MAP_FAILED) {
     EXPECT_NE(b.data, before);
   }
   if (guard != MAP_FAILED) munmap(guard, 4096);
 #endif
-  ASSERT_TRUE(b.reserve(8 * n));
+  ASSERT_TRUE(b.reserve(3 * n));
   check("grown", n);
   if (bits::large_blocks) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.data) % bits::huge_page_bytes, 0u);
