@@ -571,9 +571,7 @@ int main(int argc, char** argv) {
   const std::uint64_t n = cone_rows(f, rows, cone, &A, &B, [](std::int64_t* one) { *one = 1; });
   const std::uint64_t m = n == 0 ? 0 : A.size() / n, p = n == 0 ? 0 : B.size() / n;
 
-  std::int64_t* rays = nullptr;  // n x count: this process's rays (taken from the run, not copied)
-  std::size_t rays_mapped = 0;   // (freed by bits::large_block_free)
-  std::uint64_t count = 0, total = 0;
+  bits::dd_result result;  // this process's rays (n x count, kept from the run, not copied)
   bits::dd_statistics stats;
   if (n > 0) {
     bits::cone_start start;
@@ -590,7 +588,6 @@ int main(int argc, char** argv) {
                                      nullptr, order == bits::row_order::fewestpairs, 64, budget,
                                      bits::best_simd_isa(), bits::dd_parallel_work,
                                      progress && rank == 0 ? print_step : nullptr, nullptr, &part};
-      bits::dd_result result;
       const bits::dd_status status = bits::run_double_description(problem, &result, &stats);
       if (status == bits::dd_status::int64_overflow) {
         result.free_rays();
@@ -602,19 +599,16 @@ int main(int argc, char** argv) {
         // Running out of memory can befall one process of a job alone.
         die(where + ": " + message, status == bits::dd_status::out_of_memory);
       }
-      count = result.count;
-      total = result.total;
-      rays = result.X;
-      rays_mapped = result.X_mapped;
     }
   }
+  const std::uint64_t count = result.count, total = result.total;
 
   // Points first, then rays, each in lexicographic order of their coprime
   // integer coordinates: each process sorts its own rays, and process 0
   // merges them as it writes.
   std::vector<std::uint64_t> idx(count);
   for (std::uint64_t k = 0; k < count; ++k) idx[k] = k;
-  const std::int64_t* X = rays;
+  const std::int64_t* X = result.X;
   auto before = [&](const std::int64_t* x, const std::int64_t* y) {
     if (!cone && (x[0] > 0) != (y[0] > 0)) return x[0] > 0;
     return std::lexicographical_compare(x, x + n, y, y + n);
@@ -647,7 +641,7 @@ int main(int argc, char** argv) {
   } else if (cone || points > 0) {  // (an empty polyhedron's file lists no rays)
     merge.serve();
   }
-  bits::large_block_free(rays, rays_mapped);
+  result.free_rays();
 #ifdef BITS_MPI
   wait_for_all();
   MPI_Finalize();

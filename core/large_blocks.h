@@ -2,8 +2,8 @@
 //
 // The rays' coordinates of a large run (1.5 GB on lrslib's mit71-61) are
 // read at random (a new ray combines two old ones anywhere in the block) and
-// written fresh at every step, and on 4 KiB pages both cost: a TLB miss per
-// read, a page fault per 4 KiB written. Huge pages survive a block's growth
+// written fresh at every step, and on 4 KiB pages both cost: reads far
+// apart miss the TLB, and every 4 KiB first written faults. Huge pages survive a block's growth
 // only where the block moves by whole 2 MiB page-table entries: realloc's
 // mremap moved a 512 MiB block of huge pages to an address of another
 // alignment in 1.3 s, splitting every huge page on the way, where the same

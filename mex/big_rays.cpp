@@ -42,8 +42,7 @@ struct outcome {
   std::uint64_t rank = 0;
   bits::dd_status status = bits::dd_status::ok;
   bits::dd_statistics stats;
-  std::int64_t* X = nullptr;     // rays, count x (n entries of limbs + 1 words), the run's block
-  std::size_t X_mapped = 0;      // (freed by bits::large_block_free)
+  bits::dd_result run;           // its rays: count x (n entries of limbs + 1 words)
   std::uint64_t count = 0, limbs = 0, d = 0;
 };
 
@@ -126,15 +125,12 @@ void run(const rows_arg& A, const rows_arg& B, const double* setting, std::uint6
   problem.stop = &progress->stop;
   bits::big_entries store{&problem, start.A.data(), start.X0.data(), 1,
                           std::uint64_t(1) << 20, 0, {}};
-  bits::dd_result result;
-  o->status = bits::run_double_description_with(problem, store, &result, &o->stats);
+  o->status = bits::run_double_description_with(problem, store, &o->run, &o->stats);
   if (o->status != bits::dd_status::ok) {
     o->error = 3;
     return;
   }
-  o->X = result.X;
-  o->X_mapped = result.X_mapped;
-  o->count = result.count;
+  o->count = o->run.count;
   o->limbs = store.limbs;
 }
 
@@ -259,8 +255,8 @@ BITS_MEX_ENTRY(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // cannot make the results; in order of their entries.
   const std::uint64_t n = A.n, words = n * (o.limbs + 1);
   std::int64_t* X = static_cast<std::int64_t*>(mxCalloc(o.count * words + 1, sizeof(std::int64_t)));
-  if (o.count > 0) std::memcpy(X, o.X, o.count * words * sizeof(std::int64_t));
-  bits::large_block_free(o.X, o.X_mapped);
+  if (o.count > 0) std::memcpy(X, o.run.X, o.count * words * sizeof(std::int64_t));
+  o.run.free_rays();
   const bits::big_ray_set rays{X, o.count, n, o.limbs};
   std::uint64_t* order = static_cast<std::uint64_t*>(mxCalloc(o.count + 1, sizeof(std::uint64_t)));
   {
