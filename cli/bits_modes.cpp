@@ -45,7 +45,8 @@ void usage(FILE* to) {
                "reaction) and the reactions' reversibility (0 or 1 each) as text. The last line\n"
                "on standard output is \"N modes\".\n"
                "  -t, --threads N   threads (default: the cores)\n"
-               "  --order ORDER     irreversiblefirst (default), fewestpairs, mostzeros or input\n"
+               "  --order ORDER     irreversiblezeros (default), irreversiblefirst, fewestpairs,\n"
+               "                    mostzeros or input\n"
                "  --progress        the compressed network and one line per step on standard error\n"
                "  --memory BYTES    memory budget of the double description (suffix k, M or G;\n"
                "                    default 90%% of the machine's memory)\n"
@@ -218,7 +219,8 @@ int run(int argc, char** argv) {
     } else if (a == "--order") {
       const std::string v = value();
       if (!bits::parse_mode_order(v, &opt.order))
-        die("order must be irreversiblefirst, fewestpairs, mostzeros or input, not '" + v + "'");
+        die("order must be irreversiblezeros, irreversiblefirst, fewestpairs, mostzeros or input, not '" + v +
+            "'");
     } else if (a == "--progress") {
       opt.note = print_note;
       opt.step = cli_common::print_step;

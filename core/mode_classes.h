@@ -105,11 +105,12 @@ inline bool compressed_basis(const double* S, std::uint64_t m, std::uint64_t n, 
 
 // Up to k split reactions for the network without the reactions flagged in
 // `removed`, none of those flagged in `excluded` (both n flags): the
-// compressed reactions that the order irreversiblefirst steps last and
-// whose steps are the largest, as far as the start shows it: reversible ones
-// before irreversible ones (the order steps the irreversible rows first),
-// then those non-zero in the most vectors of the null space basis (most rays
-// on either side, most pairs), never a free reaction of that basis. Each is
+// compressed reactions that the default order (irreversiblezeros) steps
+// last and whose steps are the largest, as far as the start shows it:
+// reversible ones before irreversible ones (the order steps the irreversible
+// rows first), then those non-zero in the most vectors of the null space
+// basis (stepped last; most rays on either side, most pairs), never a free
+// reaction of that basis. Each is
 // named by its first reaction; the network numbers into *split.
 inline bool choose_split_reactions(const double* S, std::uint64_t m, std::uint64_t n, const std::uint8_t* reversible,
                                    const std::vector<std::uint8_t>& removed, const std::vector<std::uint8_t>& excluded,

@@ -50,7 +50,10 @@ function [E, names, info] = flux_modes(S, varargin)
 %   Options (name, value)
 %     'threads'   OpenMP threads (default: the processor count)
 %     'order'     the order in which reactions are added:
-%                 'irreversiblefirst' (default: at each step, of the
+%                 'irreversiblezeros' (default: the irreversible reactions
+%                 first, then the reversible ones, each part with the
+%                 reactions whose null space rows have the most zeros
+%                 first), 'irreversiblefirst' (at each step, of the
 %                 irreversible reactions left, the one with the fewest pairs
 %                 of modes of opposite signs; the reversible ones after them
 %                 alike), 'fewestpairs' (the same over all reactions),
@@ -133,7 +136,7 @@ function [E, names, info] = flux_modes(S, varargin)
     metabolites = arrayfun(@(j) sprintf('M%d', j), (1:size(S, 1))', 'UniformOutput', false);
   end
   names = struct('reactions', {reactions}, 'metabolites', {metabolites});
-  opt = struct('threads', [], 'order', 'irreversiblefirst', 'progress', false, 'memory', 0, ...
+  opt = struct('threads', [], 'order', 'irreversiblezeros', 'progress', false, 'memory', 0, ...
                'leaf_size', 64, 'compress', true, 'output', 'dense', 'file', '');
   if mod(numel(options), 2) ~= 0
     error('flux_modes: options come as name, value pairs');
@@ -163,10 +166,11 @@ function [E, names, info] = flux_modes(S, varargin)
     error('flux_modes: REVERSIBLE must hold one logical per reaction (%d)', n);
   end
   reversible = logical(reversible(:)');
-  orders = {'irreversiblefirst', 'fewestpairs', 'mostzeros', 'input'};
+  orders = {'irreversiblefirst', 'fewestpairs', 'mostzeros', 'input', 'irreversiblezeros'};
   order = find(strcmp(opt.order, orders)) - 1;
   if ~ischar(opt.order) || isempty(order)
-    error('flux_modes: order must be ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
+    error(['flux_modes: order must be ''irreversiblezeros'', ''irreversiblefirst'', ''fewestpairs'', ' ...
+           '''mostzeros'' or ''input''']);
   end
   if ~ischar(opt.output) || isempty(opt.output) || ~ischar(opt.file)
     error('flux_modes: output must be ''dense'', ''compressed'', ''count'' or a file name');

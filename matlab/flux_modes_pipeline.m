@@ -39,8 +39,9 @@
 %     REVERSIBLE logical or double array, one element per reaction.
 %     N_THREADS  OpenMP threads (0: the calling thread alone).
 %     SETTINGS   up to five doubles [LEAF_SIZE ORDER PROGRESS MEMORY
-%                COMPRESS] (defaults 64, 0, 0, 0, 1): ORDER 0
-%                irreversiblefirst, 1 fewestpairs, 2 mostzeros, 3 input;
+%                COMPRESS] (defaults 64, 4, 0, 0, 1): ORDER 0
+%                irreversiblefirst, 1 fewestpairs, 2 mostzeros, 3 input,
+%                4 irreversiblezeros;
 %                PROGRESS non-zero prints a line on the compressed network
 %                and one per step; MEMORY the budget of the double
 %                description in bytes (0: 90% of the physical memory);
@@ -63,7 +64,7 @@
 %     reversible must be a logical or double array with one element per column of S . . .
 %     n_threads must be a non-empty real numeric array . . .
 %     settings must be a real double array of at most five elements . . .
-%     settings must hold a leaf size from 1, an order from 0 to 3 and a memory budget of 0 or more bytes . . .
+%     settings must hold a leaf size from 1, an order from 0 to 4 and a memory budget of 0 or more bytes . . .
 %   and, while it runs, those of the compression (S(i,j) = ... is neither
 %   an integer nor a rational p/q with q <= 2^24, ...), of the double
 %   description (as ENUMERATE_RAYS), of entries beyond the int64 range, and

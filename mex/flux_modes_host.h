@@ -5,8 +5,9 @@
 // directly, and the info row.
 //
 //   settings: up to five doubles, [leaf_size order progress memory compress]
-//             (defaults 64, 0, 0, 0, 1): order 0 irreversiblefirst,
-//             1 fewestpairs, 2 mostzeros, 3 input; memory the budget of
+//             (defaults 64, 4, 0, 0, 1): order 0 irreversiblefirst,
+//             1 fewestpairs, 2 mostzeros, 3 input, 4 irreversiblezeros;
+//             memory the budget of
 //             the double description in bytes (0: 90% of the physical memory)
 //   info:     1 x 16 doubles: modes, reactions, metabolites,
 //             compressed_reactions, compressed_metabolites, reversible,
@@ -59,11 +60,11 @@ inline void read_request(const mxArray* const* args, request* r) {
   r->threads = host::thread_request(args[2]);
   if (!host::is_real_full_of(settings, mxDOUBLE_CLASS) || host::elements(settings) > 5)
     host::fail("settings must be a real double array of at most five elements . . .");
-  double v[5] = {64, 0, 0, 0, 1};
+  double v[5] = {64, 4, 0, 0, 1};
   for (std::uint64_t k = 0; k < host::elements(settings); ++k) v[k] = host::data<double>(settings)[k];
-  if (!(v[0] >= 1 && v[0] <= 1e9) || !(v[1] == 0 || v[1] == 1 || v[1] == 2 || v[1] == 3) ||
+  if (!(v[0] >= 1 && v[0] <= 1e9) || !(v[1] >= 0 && v[1] < bits::mode_orders && v[1] == static_cast<int>(v[1])) ||
       !(v[3] >= 0 && v[3] < 1.8e19))
-    host::fail("settings must hold a leaf size from 1, an order from 0 to 3 and a memory budget of 0 or more "
+    host::fail("settings must hold a leaf size from 1, an order from 0 to 4 and a memory budget of 0 or more "
                "bytes . . .");
   r->S = host::data<double>(S);
   r->reversible = static_cast<std::uint8_t*>(mxCalloc(r->n, 1));

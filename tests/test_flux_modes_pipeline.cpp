@@ -66,7 +66,7 @@ TEST(FluxModesPipeline, RandomNetworksAsByBruteForce) {
     modes += expected.size();
 
     bits::flux_modes_options opt;
-    opt.order = static_cast<bits::mode_order>(trial % 4);
+    opt.order = static_cast<bits::mode_order>(trial % bits::mode_orders);
     opt.leaf_size = 1 + rng() % 8;
     opt.compress = trial % 3 == 0 || trial % 5 != 1;  // rational networks need the compression
     omp_set_num_threads(1 + trial % 2);

@@ -48,10 +48,10 @@ TEST_F(FluxModesPipeline, ChecksItsArgumentsFirst) {
   array_ptr short_rev = logical({0, 0});
   expect_error("reversible must be a logical or double array with one element per column of S . . .", 1, S.get(),
                short_rev.get(), one.get(), none.get());
-  array_ptr order4 = f64(1, 2, {64, 4});
-  expect_error("settings must hold a leaf size from 1, an order from 0 to 3 and a memory budget of 0 or more "
+  array_ptr order5 = f64(1, 2, {64, 5});
+  expect_error("settings must hold a leaf size from 1, an order from 0 to 4 and a memory budget of 0 or more "
                "bytes . . .",
-               1, S.get(), rev.get(), one.get(), order4.get());
+               1, S.get(), rev.get(), one.get(), order5.get());
   array_ptr pi = f64(1, 2, {1, std::acos(-1.0)});
   expect_error("S(1,2) = 3.1415926535897931 is neither an integer nor a rational p/q with q <= 2^24 . . .", 1,
                pi.get(), logical({0, 0}).get(), one.get(), none.get());

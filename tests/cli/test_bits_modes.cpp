@@ -108,7 +108,7 @@ TEST(BitsModesProgram, BadInputNamesFileAndLine) {
       {"0.1 -1\n", "0 0\n", "", "1 modes"},  // 1/10: a rational coefficient, not an error
       {"3.14159265358979 -1\n", "0 0\n", "", "S(1,1) = 3.14159265358979"},
       {"1 -1\n", "0 0\n", "-t 0", "threads must be a whole number from 1 to 65535, not '0'"},
-      {"1 -1\n", "0 0\n", "--order sideways", "order must be irreversiblefirst, fewestpairs, mostzeros or input"},
+      {"1 -1\n", "0 0\n", "--order sideways", "order must be irreversiblezeros, irreversiblefirst, fewestpairs, mostzeros or input"},
       {"1 -1\n", "0 0\n", "--memory 1x", "memory must be a number of bytes"},
       {"1 -1\n", "0 0\n", "--count -o " + o, "--count and -o exclude each other"},
 #ifndef BITS_HDF5

@@ -92,7 +92,7 @@ end
 function random_networks(program, out, stoich, revfile)
   rand('seed', 25);
   randn('seed', 25);
-  orders = {'irreversiblefirst', 'fewestpairs', 'mostzeros', 'input'};
+  orders = {'irreversiblefirst', 'fewestpairs', 'mostzeros', 'input', 'irreversiblezeros'};
   compared = 0;
   for trial = 1:24
     [P, rev] = random_network([3 7], 14, 0.45);
@@ -104,7 +104,7 @@ function random_networks(program, out, stoich, revfile)
     fid = fopen(revfile, 'w');
     fprintf(fid, '%d ', rev);
     fclose(fid);
-    order = orders{mod(trial, 4) + 1};
+    order = orders{mod(trial, numel(orders)) + 1};
     E = flux_modes(P ./ Q, rev, 'order', order, 'threads', 1);
     got = run_program(program, sprintf('-t %d --order %s -o %s %s %s', 1 + mod(trial, 2), order, out, ...
                                       stoich, revfile), out, size(P, 2));

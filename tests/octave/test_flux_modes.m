@@ -38,7 +38,7 @@ function test_flux_modes()
   for trial = 1:40
     [S, rev] = random_network([3 7], 14, 0.45);
     ref = split_flux_modes(S, rev);
-    order = {'mostzeros', 'fewestpairs', 'input', 'irreversiblefirst'}{mod(trial, 4) + 1};
+    order = {'mostzeros', 'fewestpairs', 'input', 'irreversiblefirst', 'irreversiblezeros'}{mod(trial, 5) + 1};
     E = flux_modes(S, rev, 'order', order, 'threads', 1 + mod(trial, 2), 'leaf_size', randi([1 8]));
     expect_equal(double(E), double(ref), sprintf('random network %d (%s)', trial, order));
     compared = compared + size(ref, 2);
@@ -73,7 +73,7 @@ function test_flux_modes()
   expect_error(@() flux_modes([1 -1], [true false true]), 'one logical per reaction (2)');
   expect_error(@() flux_modes(zeros(2, 0), false(1, 0)), 'the network has no reactions');
   expect_error(@() flux_modes([1 -1], [false false], 'order', 'random'), ...
-               'order must be ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
+               'order must be ''irreversiblezeros'', ''irreversiblefirst'', ''fewestpairs'', ''mostzeros'' or ''input''');
   missing = [tempname() '.xml'];
   expect_error(@() flux_modes(missing), sprintf('Cannot read the file ''%s'' . . .', missing));
   printf('test_flux_modes: %d hand-made networks and 40 random ones (%d modes) as by the split network\n', ...
