@@ -3,15 +3,15 @@
 // The rays' coordinates of a large run (1.5 GB on lrslib's mit71-61) are
 // read at random (a new ray combines two old ones anywhere in the block) and
 // written fresh at every step, and on 4 KiB pages both cost: reads far
-// apart miss the TLB, and every 4 KiB first written faults. Huge pages survive a block's growth
-// only where the block moves by whole 2 MiB page-table entries: realloc's
-// mremap moved a 512 MiB block of huge pages to an address of another
-// alignment in 1.3 s, splitting every huge page on the way, where the same
-// move onto an aligned address took 1 ms. So on Linux a block of at least
-// `large_block_min` bytes is a mapping of its own at a 2 MiB boundary, a
-// whole number of 2 MiB pages, advised to use huge pages, grown in place
-// where the addresses after it are free and otherwise moved onto a new
-// 2 MiB boundary. Smaller blocks stay with malloc, which reuses memory
+// apart miss the TLB, and every 4 KiB first written faults. Huge pages
+// survive a block's growth only where the block moves by whole 2 MiB
+// page-table entries: realloc's mremap moved a 512 MiB block of huge pages
+// to an address of another alignment in 1.3 s, splitting every huge page on
+// the way, where the same move onto an aligned address took 1 ms. So on
+// Linux a block of at least `large_block_min` bytes is a mapping of its own
+// at a 2 MiB boundary, a whole number of 2 MiB pages, advised to use huge
+// pages, grown in place where the addresses after it are free and otherwise
+// moved onto a new 2 MiB boundary. Smaller blocks stay with malloc, which reuses memory
 // already written: on a freshly started virtual machine a huge page's first
 // write can cost more than 4 KiB pages' (2.3 s/GB against 0.4 s/GB, where
 // memory the machine had written before took 0.07 s/GB on huge pages), and

@@ -7,8 +7,8 @@
 //   settings: up to five doubles, [leaf_size order progress memory compress]
 //             (defaults 64, 4, 0, 0, 1): order 0 irreversiblefirst,
 //             1 fewestpairs, 2 mostzeros, 3 input, 4 irreversiblezeros;
-//             memory the budget of
-//             the double description in bytes (0: 90% of the physical memory)
+//             memory the budget of the double description in bytes (0: 90%
+//             of the physical memory)
 //   info:     1 x 16 doubles: modes, reactions, metabolites,
 //             compressed_reactions, compressed_metabolites, reversible,
 //             dimension, steps, pairs, adjacent, rejected, largest,
